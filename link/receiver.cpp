@@ -1,0 +1,18 @@
+#include "receiver.h"
+
+namespace relaybox {
+
+void Receiver::feed(std::string_view bytes, const Sink &sink)
+{
+    for (const char c : bytes) {
+        if (!m_lines.push(c, m_raw))
+            continue;
+        const std::string_view line = m_lines.line();
+        const ReplyEffects effects = applyReply(m_state, parseReply(line), line, m_clock);
+        m_raw = effects.rawReceive;
+        if (effects.identified || effects.updateCount > 0)
+            sink(effects);
+    }
+}
+
+} // namespace relaybox
