@@ -15,4 +15,17 @@ function(relaybox_add_test name)
         TIMEOUT ${ARG_TIMEOUT}
         LABELS "${ARG_LABELS}"
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;RELAYBOX_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    if("thread" IN_LIST ARG_LABELS)
+        set_property(GLOBAL APPEND PROPERTY RELAYBOX_THREAD_TESTS ${name})
+    endif()
+endfunction()
+
+# The programs of every test labelled "thread", for the ThreadSanitizer build. Call once, after
+# every test folder was added.
+function(relaybox_add_thread_tests_target)
+    get_property(tests GLOBAL PROPERTY RELAYBOX_THREAD_TESTS)
+    add_custom_target(thread-tests)
+    if(tests)
+        add_dependencies(thread-tests ${tests})
+    endif()
 endfunction()

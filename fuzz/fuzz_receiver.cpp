@@ -1,0 +1,49 @@
+// Arbitrary bytes from the switch, in normal and raw line mode, through line building,
+// classification and the shared state.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "link/receiver.h"
+
+using namespace relaybox;
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static const FixedClock clock(LocalTime { 2026, 12, 7, 23, 59, 59, 7 });
+    SharedState state;
+    for (int bank = 0; bank < 8; ++bank)
+        state.transferQueue.push_back("/Q0" + std::to_string(bank) + "01\\");
+    Receiver receiver(state, clock);
+
+    std::string_view bytes(reinterpret_cast<const char *>(data), size);
+    // The first byte picks the starting mode, so raw mode is reached without a prompt too.
+    if (!bytes.empty() && (bytes.front() & 1))
+        receiver.feed("Please send firmware image\r", [](const ReplyEffects &) { });
+    receiver.feed(bytes, [&](const ReplyEffects &effects) {
+        check(effects.updateCount >= 0 && effects.updateCount <= 2);
+        for (int i = 0; i < effects.updateCount; ++i)
+            check(int(effects.updates[i].kind) >= 0 && int(effects.updates[i].kind) <= 13);
+    });
+
+    std::lock_guard lock(state.mutex);
+    check(state.link.bankCount >= 0 && state.link.bankCount <= kMaxBanks);
+    check(isBankNumber(state.link.replyBank));
+    check(state.link.lastLine.size() <= LineBuilder::kMaxLine);
+    for (const BankRecord &record : state.banks) {
+        check(record.switchLetters.size() <= kLettersPerBank);
+        check(record.timerLetters.size() <= kLettersPerBank);
+        check(record.versionText.size() <= kVersionTextMax);
+    }
+    return 0;
+}
