@@ -29,7 +29,10 @@ std::vector<Figure> receiverThroughput()
     SharedState state;
     Receiver receiver(state, clock);
     long updates = 0;
-    const auto sink = [&](const ReplyEffects &effects) { updates += effects.updateCount; };
+    const auto sink = [&](const ReplyEffects &effects) {
+        updates += effects.updateCount;
+        return true;
+    };
 
     const auto start = std::chrono::steady_clock::now();
     std::size_t bytes = 0;

@@ -29,11 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::string_view bytes(reinterpret_cast<const char *>(data), size);
     // The first byte picks the starting mode, so raw mode is reached without a prompt too.
     if (!bytes.empty() && (bytes.front() & 1))
-        receiver.feed("Please send firmware image\r", [](const ReplyEffects &) { });
+        receiver.feed("Please send firmware image\r", [](const ReplyEffects &) { return true; });
     receiver.feed(bytes, [&](const ReplyEffects &effects) {
         check(effects.updateCount >= 0 && effects.updateCount <= 2);
         for (int i = 0; i < effects.updateCount; ++i)
             check(int(effects.updates[i].kind) >= 0 && int(effects.updates[i].kind) <= 13);
+        return true;
     });
 
     std::lock_guard lock(state.mutex);

@@ -2,7 +2,7 @@
 
 namespace relaybox {
 
-void Receiver::feed(std::string_view bytes, const Sink &sink)
+bool Receiver::feed(std::string_view bytes, const Sink &sink)
 {
     for (const char c : bytes) {
         if (!m_lines.push(c, m_raw))
@@ -10,9 +10,10 @@ void Receiver::feed(std::string_view bytes, const Sink &sink)
         const std::string_view line = m_lines.line();
         const ReplyEffects effects = applyReply(m_state, parseReply(line), line, m_clock);
         m_raw = effects.rawReceive;
-        if (effects.identified || effects.updateCount > 0)
-            sink(effects);
+        if ((effects.identified || effects.updateCount > 0) && !sink(effects))
+            return false;
     }
+    return true;
 }
 
 } // namespace relaybox

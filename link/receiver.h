@@ -14,13 +14,16 @@ namespace relaybox {
 class Receiver
 {
 public:
-    using Sink = std::function<void(const ReplyEffects &)>;
+    // Returns false to drop the rest of the bytes fed in this call (the link is ending, or the
+    // UI thread discarded the port's unread input while it handled the line).
+    using Sink = std::function<bool(const ReplyEffects &)>;
 
     Receiver(SharedState &state, const HostClock &clock) : m_state(state), m_clock(clock) { }
 
     // Feeds bytes; sink runs for every line whose effects are not empty, before the next byte is
-    // looked at (a reply may switch the line ends of what follows).
-    void feed(std::string_view bytes, const Sink &sink);
+    // looked at (a reply may switch the line ends of what follows). Returns false when the sink
+    // stopped it.
+    bool feed(std::string_view bytes, const Sink &sink);
 
 private:
     SharedState &m_state;

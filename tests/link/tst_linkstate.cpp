@@ -26,6 +26,7 @@ QStringList receive(SharedState &state, const QByteArray &bytes, int cut = -1)
             updates << QStringLiteral("up");
         for (int i = 0; i < effects.updateCount; ++i)
             updates << updateName(effects.updates[i]);
+        return true;
     };
     if (cut < 0)
         cut = int(bytes.size());

@@ -1,0 +1,266 @@
+#include "linkcontroller.h"
+
+#include "link/frames.h"
+
+namespace relaybox {
+
+LinkController::LinkController(SharedState &state, const HostClock &clock,
+                               OperatorDialogs &dialogs, PortFactory portFactory,
+                               LinkTimings timings, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_clock(clock)
+    , m_dialogs(dialogs)
+    , m_portFactory(std::move(portFactory))
+    , m_timings(timings)
+    , m_bridge(this, [this](const ReplyEffects &effects) { dispatch(effects); })
+{
+    m_tmQuery.setObjectName(QStringLiteral("tmQuery"));
+    m_tmQuery.setInterval(m_timings.poll);
+    connect(&m_tmQuery, &QTimer::timeout, this, &LinkController::tmQueryTimer);
+    m_tmOpenComError.setObjectName(QStringLiteral("tmOpenComError"));
+    m_tmOpenComError.setInterval(m_timings.watchdog);
+    connect(&m_tmOpenComError, &QTimer::timeout, this, &LinkController::tmOpenComErrorTimer);
+}
+
+LinkController::~LinkController()
+{
+    closePort();
+}
+
+void LinkController::setRestoreStatusSource(std::function<bool()> restoreStatus)
+{
+    m_restoreStatus = std::move(restoreStatus);
+}
+
+bool LinkController::startLink(const std::string &path)
+{
+    closePort();
+    auto port = m_portFactory();
+    if (!port || !port->open(path, PortMode::Overlapped))
+        return false;
+    // As on the switch's own driver, the settings calls cannot make a link fail.
+    port->readLineSettings();
+    port->applyLineSettings();
+    port->setBufferSizes(kLinkInputBuffer, kLinkOutputBuffer);
+    port->setTimeouts(kLinkTimeouts);
+    m_port = std::move(port);
+
+    m_receiver = std::make_unique<Receiver>(m_state, m_clock);
+    m_bridge.open();
+    m_thread = std::make_unique<TMyThread>(*m_port, *m_receiver, m_bridge);
+
+    sendFrame(frames::identify());
+    bool loaderMode = false;
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.link.rtcWarningArmed = true;
+        m_state.link.firstClockSet = true;
+        loaderMode = m_state.link.loaderMode;
+    }
+    if (!loaderMode)
+        startOfLinkAnnouncement();
+    {
+        // So the announcement goes out once more at the sixth poll.
+        std::lock_guard lock(m_state.mutex);
+        m_state.link.linkAnnounced = false;
+        m_state.link.pollCount = 0;
+    }
+    return true;
+}
+
+void LinkController::closePort()
+{
+    if (!m_port)
+        return;
+    // Wake the worker wherever it waits: in the port, or for the UI thread.
+    m_port->interrupt();
+    m_bridge.close();
+    if (m_thread) {
+        m_thread->requestTermination();
+        m_thread->join();
+        m_thread.reset();
+    }
+    m_receiver.reset();
+    m_port->close();
+    m_port.reset();
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.link.linkUp = false;
+    }
+    m_tmQuery.stop();
+    m_tmOpenComError.stop();
+    emit portClosed();
+}
+
+void LinkController::closeLink()
+{
+    emit hidePanelsRequested();
+    resetLink();
+    closePort();
+}
+
+void LinkController::linkLost()
+{
+    emit hidePanelsRequested();
+    closePort();
+    linkLostReport();
+}
+
+void LinkController::linkLostReport()
+{
+    emit dialogsCloseRequested();
+    resetLink();
+    m_dialogs.message(QString(), kLinkLostMessage, MessageIcon::Information);
+}
+
+void LinkController::resetLink()
+{
+    resetLinkState(m_state);
+    emit linkResetRequested();
+}
+
+void LinkController::startOfLinkAnnouncement()
+{
+    {
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.link.linkAnnounced)
+            return;
+        m_state.link.linkAnnounced = true;
+    }
+    sendFrame(frames::versionQuery());
+    sendFrame(frames::restoreStatus(m_restoreStatus()));
+    emit announced();
+}
+
+bool LinkController::sendFrame(const std::string &frame)
+{
+    return sendBytes(frame.data(), frame.size());
+}
+
+bool LinkController::sendBytes(const char *data, std::size_t size)
+{
+    if (!isPortOpen())
+        return false;
+    return m_port->write(data, size) == long(size);
+}
+
+void LinkController::purgeInput()
+{
+    if (isPortOpen())
+        m_port->purge(false, true);
+}
+
+void LinkController::stopPolling()
+{
+    m_tmQuery.stop();
+    m_tmOpenComError.stop();
+}
+
+void LinkController::restartPolling()
+{
+    m_tmQuery.start();
+    m_tmOpenComError.start();
+}
+
+void LinkController::tmQueryTimer()
+{
+    bool announce = false;
+    {
+        std::lock_guard lock(m_state.mutex);
+        announce = ++m_state.link.pollCount > 5 && !m_state.link.linkAnnounced;
+    }
+    if (announce)
+        startOfLinkAnnouncement();
+    sendFrame(frames::statusPoll());
+    if (m_tmQuery.intervalAsDuration() != m_timings.poll) {
+        m_tmQuery.setInterval(m_timings.poll);
+        m_tmQuery.start();
+    }
+    if (!m_tmOpenComError.isActive())
+        m_tmOpenComError.start();
+}
+
+void LinkController::tmOpenComErrorTimer()
+{
+    linkLost();
+}
+
+void LinkController::dispatch(const ReplyEffects &effects)
+{
+    if (effects.identified)
+        onIdentifyAnswer();
+    for (int i = 0; i < effects.updateCount && isPortOpen(); ++i)
+        runUpdate(effects.updates[i]);
+}
+
+void LinkController::onIdentifyAnswer()
+{
+    emit linkUp();
+    m_tmQuery.setInterval(m_timings.firstPoll);
+    m_tmQuery.start();
+}
+
+void LinkController::runUpdate(const UiUpdate &update)
+{
+    int bankCount = 0;
+    int shownBankCount = 0;
+    {
+        std::lock_guard lock(m_state.mutex);
+        bankCount = m_state.link.bankCount;
+        shownBankCount = m_state.link.shownBankCount;
+    }
+    // A new bank count lays the window out; the update that noticed it does nothing more.
+    if (bankCount != shownBankCount) {
+        rebuildForBankCount(bankCount);
+        return;
+    }
+    switch (update.kind) {
+    case UpdateKind::BankCount:
+    case UpdateKind::Current:
+    case UpdateKind::PortLetters:
+    case UpdateKind::FullStatus:
+        emit panelRefresh(update.kind, update.bank);
+        m_tmOpenComError.stop();
+        break;
+    case UpdateKind::ClearAdvance:
+    case UpdateKind::SetAdvance:
+        advanceTransferQueue();
+        break;
+    default:
+        emit updateArrived(update);
+        break;
+    }
+}
+
+void LinkController::rebuildForBankCount(int newCount)
+{
+    int oldCount = 0;
+    {
+        std::lock_guard lock(m_state.mutex);
+        oldCount = m_state.link.shownBankCount;
+        for (int bank = oldCount; bank > newCount; --bank) {
+            m_state.banks[bank].reset();
+            m_state.schedules.clearBank(bank - 1);
+        }
+        m_state.link.shownBankCount = newCount;
+    }
+    emit bankCountChanged(oldCount, newCount);
+}
+
+void LinkController::advanceTransferQueue()
+{
+    std::string next;
+    {
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.transferQueue.empty())
+            return;
+        m_state.transferQueue.pop_front();
+        if (m_state.transferQueue.empty())
+            return;
+        next = m_state.transferQueue.front();
+    }
+    sendFrame(next);
+}
+
+} // namespace relaybox

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "link/linkmessages.h"
+#include "link/linkstate.h"
+#include "link/queuedbridge.h"
+#include "link/receiver.h"
+#include "link/tmythread.h"
+#include "platform/operatordialogs.h"
+#include "platform/serialport.h"
+
+// The life of one link to the switch, in the UI thread: opening the port and starting the worker,
+// the start-of-link announcement, the status poll and the watchdog, the UI update that every
+// reply asks for, and the three ways a link ends. Window steps are signals the main window
+// connects to.
+
+namespace relaybox {
+
+struct LinkTimings
+{
+    std::chrono::milliseconds firstPoll { 10 }; // right after the Identify answer
+    std::chrono::milliseconds poll { 5000 };
+    std::chrono::milliseconds watchdog { 20000 }; // without a status reply: the link is lost
+};
+
+class LinkController : public QObject
+{
+    Q_OBJECT
+
+public:
+    using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
+
+    LinkController(SharedState &state, const HostClock &clock, OperatorDialogs &dialogs,
+                   PortFactory portFactory = makeSerialPort, LinkTimings timings = {},
+                   QObject *parent = nullptr);
+    ~LinkController() override;
+
+    // Which Restore-status setting command the announcement sends.
+    void setRestoreStatusSource(std::function<bool()> restoreStatus);
+
+    // Opens the port and starts the worker; false when the port cannot be opened.
+    bool startLink(const std::string &path);
+    // Disconnect: panels hidden, state reset, port closed.
+    void closeLink();
+    // The switch went silent: port closed, then the link lost report.
+    void linkLost();
+    // Dialogs ended, state reset, and the operator told that the switch was not found.
+    void linkLostReport();
+    // The state steps of link reset, and the window steps through linkResetRequested().
+    void resetLink();
+
+    void startOfLinkAnnouncement();
+
+    // Whole frames, one write each; false when no port is open or the write failed (the frame is
+    // then lost, as on the switch's line).
+    bool sendFrame(const std::string &frame);
+    bool sendBytes(const char *data, std::size_t size);
+    void purgeInput();
+    bool isPortOpen() const { return m_port && m_port->isOpen(); }
+
+    // The firmware upgrade stops polling and the watchdog for its duration.
+    void stopPolling();
+    void restartPolling();
+
+    QTimer &tmQuery() { return m_tmQuery; }
+    QTimer &tmOpenComError() { return m_tmOpenComError; }
+
+    // Timer handlers, public so that tests can fire them.
+    void tmQueryTimer();
+    void tmOpenComErrorTimer();
+
+signals:
+    void linkUp(); // the Identify answer: flashing starts
+    void portClosed(); // flashing stops
+    void hidePanelsRequested();
+    void linkResetRequested(); // menus, clock and upgrade timers, editor tabs, version items
+    void dialogsCloseRequested(); // Configuration and Set Timer end with Cancel
+    void bankCountChanged(int oldCount, int newCount); // state already rebuilt
+    void panelRefresh(relaybox::UpdateKind kind, int bank);
+    void updateArrived(relaybox::UiUpdate update); // every kind but panel, queue and count
+    void announced(); // the Restore-status setting went out: clock sync may start
+
+private:
+    void closePort();
+    void dispatch(const ReplyEffects &effects);
+    void onIdentifyAnswer();
+    void runUpdate(const UiUpdate &update);
+    void rebuildForBankCount(int newCount);
+    void advanceTransferQueue();
+
+    SharedState &m_state;
+    const HostClock &m_clock;
+    OperatorDialogs &m_dialogs;
+    PortFactory m_portFactory;
+    LinkTimings m_timings;
+    std::function<bool()> m_restoreStatus = [] { return true; };
+
+    QTimer m_tmQuery;
+    QTimer m_tmOpenComError;
+    QueuedBridge m_bridge;
+    std::unique_ptr<SerialPort> m_port;
+    std::unique_ptr<Receiver> m_receiver;
+    std::unique_ptr<TMyThread> m_thread;
+};
+
+} // namespace relaybox
