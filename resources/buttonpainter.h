@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+namespace relaybox {
+
+// Paints the port push button and the bank menu button, each up and down, in their dark wells.
+class ButtonPainter
+{
+public:
+    static constexpr QSize kPortButtonSize { 29, 28 };
+    static constexpr QSize kMenuButtonSize { 39, 15 };
+
+    static QImage portButton(bool pressed, qreal devicePixelRatio = 1.0);
+    static QImage menuButton(bool sunken, qreal devicePixelRatio = 1.0);
+};
+
+} // namespace relaybox
