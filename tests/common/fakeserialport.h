@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,6 +56,8 @@ public:
     }
 
     bool refuseOpen = false;
+    // Answers written frames as the switch would, e.g. "/uni\" with "/xyz\".
+    std::function<std::string(const std::string &frame)> responder;
 
 private:
     friend class FakeSerialPort;
@@ -113,6 +116,11 @@ public:
         if (!m_line->m_open || m_line->m_hungUp)
             return -1;
         m_line->m_written.emplace_back(data, size);
+        if (m_line->responder) {
+            const std::string answer = m_line->responder(m_line->m_written.back());
+            m_line->m_input.insert(m_line->m_input.end(), answer.begin(), answer.end());
+            m_line->m_changed.notify_all();
+        }
         return long(size);
     }
 

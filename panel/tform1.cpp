@@ -1,0 +1,434 @@
+#include "tform1.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWindowStateChangeEvent>
+
+#include "link/frames.h"
+#include "panel/mainmenu.h"
+#include "panel/panelstack.h"
+#include "platform/qt/notificationicon.h"
+#include "schedule/scheduletransfer.h"
+#include "schedule/tform4.h"
+#include "settings/settingsfile.h"
+#include "settings/settingsmessages.h"
+#include "settings/tokrightdlg.h"
+
+namespace relaybox {
+namespace {
+
+const QString kCaption = QStringLiteral("KESTRANE Relaybox Management");
+// The window heights are outer heights; the title bar, menu and borders take this much of them.
+constexpr int kFrameAllowance = 50;
+
+} // namespace
+
+TForm1::TForm1(MainWindowEnvironment environment, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+    , m_state(environment.state)
+    , m_environment(std::move(environment))
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(kCaption);
+    setWindowIcon(m_art.programIcon());
+    buildWindow();
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // The worker and the port go before anything they could reach.
+    m_link.reset();
+}
+
+void TForm1::buildWindow()
+{
+    m_menu = new MainMenu(this);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+    auto *bevel = new QFrame(m_client);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setGeometry(0, 0, kClientWidth, 2);
+    m_panels = new PanelStack(m_state, m_art, m_client);
+
+    m_tmFlash1.setObjectName(QStringLiteral("tmFlash1"));
+    m_tmFlash1.setInterval(kFlashInterval);
+    connect(&m_tmFlash1, &QTimer::timeout, this, &TForm1::tmFlash1Timer);
+
+    for (int panel = 1; panel <= kVisiblePanels; ++panel) {
+        BankPanel *bankPanel = m_panels->panel(panel);
+        for (int port = 1; port <= BankPanel::kPorts; ++port) {
+            connect(bankPanel->button(port), &PictureControl::pressed, this, &TForm1::imButton11MouseDown);
+            connect(bankPanel->button(port), &PictureControl::released, this, &TForm1::imButton11MouseUp);
+        }
+        connect(bankPanel->menuButton(), &PictureControl::pressed, this,
+                [this](int tag, Qt::MouseButton) { btnRight1MouseDown(tag); });
+        connect(bankPanel->menuButton(), &PictureControl::released, this,
+                [this](int tag, Qt::MouseButton) { btnRight1MouseUp(tag); });
+    }
+}
+
+void TForm1::FormCreate()
+{
+    m_link = std::make_unique<LinkController>(m_state, m_environment.clock, m_environment.dialogs,
+                                              m_environment.portFactory, m_environment.linkTimings);
+    m_link->setRestoreStatusSource([this] { return m_settings.restoreStatus; });
+    m_form3 = new TForm3(m_state, m_environment.detection, this);
+    setWindowHeight(190, false);
+
+    m_hostPorts = m_environment.hostPorts ? m_environment.hostPorts() : HostPortTable {};
+    loadSettings();
+
+    // The Configuration dialog lists the ports, so it comes after the port table.
+    QStringList portNames;
+    for (int slot = 0; slot <= m_hostPorts.count(); ++slot)
+        portNames << QString::fromStdString(m_hostPorts.name(slot));
+    m_configuration = new TOKRightDlg(m_settings, portNames,
+                                      [this] {
+                                          std::lock_guard lock(m_state.mutex);
+                                          return m_state.link.linkUp;
+                                      },
+                                      this);
+    m_form4 = new TForm4(m_state, m_environment.clock, m_environment.dialogs, this);
+    connect(m_form4, &TForm4::transferRequested, this, &TForm1::ReturnToTransfer);
+
+    connectLink();
+    connectMenus();
+    applySetRtcToMenu();
+
+    if (m_environment.useNotificationArea) {
+        m_trayIcon = new NotificationIcon(m_art.programIcon(), kCaption, this);
+        connect(m_trayIcon, &NotificationIcon::restoreRequested, this,
+                &TForm1::restoreFromNotificationArea);
+    }
+
+    if (m_settings.autoConnect)
+        connectProcedure();
+}
+
+void TForm1::connectLink()
+{
+    LinkController *link = m_link.get();
+    connect(link, &LinkController::linkUp, this, [this] { m_tmFlash1.start(); });
+    connect(link, &LinkController::portClosed, this, [this] { m_tmFlash1.stop(); });
+    connect(link, &LinkController::hidePanelsRequested, m_panels, &PanelStack::hidePanels);
+    connect(link, &LinkController::linkResetRequested, this, &TForm1::onLinkReset);
+    connect(link, &LinkController::dialogsCloseRequested, this, &TForm1::onDialogsClose);
+    connect(link, &LinkController::bankCountChanged, this, &TForm1::onBankCountChanged);
+    connect(link, &LinkController::panelRefresh, m_panels, &PanelStack::refresh);
+    connect(link, &LinkController::updateArrived, this, &TForm1::onUpdate);
+}
+
+void TForm1::connectMenus()
+{
+    MainMenu &menu = *m_menu;
+    connect(menu.N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(menu.mlConnect, &QAction::triggered, this, &TForm1::mlConnectClick);
+    connect(menu.mlDisconnect, &QAction::triggered, this, &TForm1::mlDisconnectClick);
+    connect(menu.mlConfiguration1, &QAction::triggered, this, &TForm1::mlConfiguration1Click);
+    connect(menu.SetTimer1, &QAction::triggered, this, &TForm1::SetTimer1Click);
+    connect(menu.N3, &QAction::triggered, this, &TForm1::N3Click);
+    for (int panel = 1; panel <= kVisiblePanels; ++panel) {
+        const BankPopup &popup = menu.popups[panel - 1];
+        const int tag = panel - 1;
+        connect(popup.menu, &QMenu::aboutToShow, this, [this, panel] { popForm1Popup(panel); });
+        connect(popup.openOneBank, &QAction::triggered, this, [this, tag] { OpenOneBank1Click(tag); });
+        connect(popup.closeOneBank, &QAction::triggered, this, [this, tag] { CloseOneBank1Click(tag); });
+        connect(popup.openAllBanks, &QAction::triggered, this, &TForm1::OpenAllPortofAllBank1Click);
+        connect(popup.closeAllBanks, &QAction::triggered, this, &TForm1::CloseAllPortofAllBank1Click);
+        connect(popup.setOneTimer, &QAction::triggered, this, [this, tag] { mlSetOneTimer1Click(tag); });
+    }
+}
+
+bool TForm1::loadSettings()
+{
+    const SettingsFile file(m_environment.settingsPath);
+    const SettingsResult result = file.load(m_settings, unsigned(m_hostPorts.count()));
+    reportSettingsResult(m_environment.dialogs, result);
+    return result.status == SettingsStatus::Ok;
+}
+
+bool TForm1::saveSettings()
+{
+    const SettingsFile file(m_environment.settingsPath);
+    const SettingsResult result = file.save(m_settings);
+    reportSettingsResult(m_environment.dialogs, result);
+    return result.status == SettingsStatus::Ok;
+}
+
+void TForm1::applySetRtcToMenu()
+{
+    // With hourly sync on, the switch's Version replies start it; the menu item is for off.
+    m_menu->mlStartSetRTC_Period->setEnabled(!m_settings.setRtc);
+}
+
+void TForm1::setWindowHeight(int height, bool topAt100)
+{
+    const int clientHeight = height - kFrameAllowance;
+    m_client->setFixedSize(kClientWidth, clientHeight);
+    setFixedSize(kClientWidth, clientHeight + menuBar()->sizeHint().height());
+    if (topAt100)
+        move(x(), 100);
+}
+
+bool TForm1::confirm(const QString &text)
+{
+    if (!m_settings.prompt)
+        return true;
+    return m_environment.dialogs.message(QString(), text, MessageIcon::Warning, MessageButtons::OkCancel)
+            == MessageAnswer::Ok;
+}
+
+void TForm1::sendSwitch(const std::string &frame)
+{
+    // A frame that cannot be written is lost, as on the line; the next poll shows the state.
+    m_link->sendFrame(frame);
+}
+
+void TForm1::imButton11MouseDown(int tag, Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton)
+        m_panels->showPortButton(tag, true);
+}
+
+void TForm1::imButton11MouseUp(int tag, Qt::MouseButton button)
+{
+    if (button != Qt::LeftButton)
+        return;
+    m_panels->showPortButton(tag, false);
+    const PanelPort where = panelPortOfTag(tag);
+    const int bank = bankOfPanel(m_panels->scrollPosition(), where.panel);
+    const bool on = m_state.bank(bank).isOn(where.port - 1);
+    const QString text = on ? QStringLiteral("Do you want to power off Bank %1 Port %2?")
+                            : QStringLiteral("Do you want to power on Bank %1 Port %2?");
+    if (!confirm(text.arg(bank).arg(where.port)))
+        return;
+    // The letter may have changed while the box was open: toggle from the latest report.
+    const bool stillOn = m_state.bank(bank).isOn(where.port - 1);
+    sendSwitch(frames::portSwitch(!stillOn, bank, where.port));
+}
+
+void TForm1::btnRight1MouseDown(int tag)
+{
+    m_panels->showMenuButton(tag, true);
+}
+
+void TForm1::btnRight1MouseUp(int tag)
+{
+    if (tag < 1 || tag > kVisiblePanels)
+        return;
+    BankPanel *panel = m_panels->panel(tag);
+    const QPoint point = m_client->mapToGlobal(panel->pos() + QPoint(20, 55));
+    m_panels->showMenuButton(tag, false);
+    m_menu->popups[tag - 1].menu->popup(point);
+}
+
+void TForm1::popForm1Popup(int panel)
+{
+    const int bank = bankOfPanel(m_panels->scrollPosition(), panel);
+    BankPopup &popup = m_menu->popups[panel - 1];
+    popup.openOneBank->setText(QStringLiteral("Power on All Ports of Bank %1").arg(bank));
+    popup.closeOneBank->setText(QStringLiteral("Power off All Ports of Bank %1").arg(bank));
+    popup.checkVersion->setText(QStringLiteral("Check Bank%1 Version").arg(bank, 2));
+}
+
+void TForm1::OpenOneBank1Click(int tag)
+{
+    const int bank = m_panels->scrollPosition() + tag;
+    if (confirm(QStringLiteral("Do you want to power on all ports of bank %1?").arg(bank)))
+        sendSwitch(frames::bankSwitch(true, bank));
+}
+
+void TForm1::CloseOneBank1Click(int tag)
+{
+    const int bank = m_panels->scrollPosition() + tag;
+    if (confirm(QStringLiteral("Do you want to power off all ports of bank %1?").arg(bank)))
+        sendSwitch(frames::bankSwitch(false, bank));
+}
+
+void TForm1::OpenAllPortofAllBank1Click()
+{
+    if (confirm(QStringLiteral("Do you want to power on all ports of all banks?")))
+        sendSwitch(frames::allBanksSwitch(true));
+}
+
+void TForm1::CloseAllPortofAllBank1Click()
+{
+    if (confirm(QStringLiteral("Do you want to power off all ports of  all banks?")))
+        sendSwitch(frames::allBanksSwitch(false));
+}
+
+void TForm1::mlConnectClick()
+{
+    m_settings.comPort = m_configuration->selectedPort();
+    m_settings.autoConnect = m_configuration->autoConnectChecked();
+    connectProcedure();
+    saveSettings();
+}
+
+bool TForm1::connectProcedure()
+{
+    m_form3->setSearch(&m_hostPorts, m_settings.comPort, m_settings.comMeg);
+    const int result = m_form3->exec();
+    // Every index of the port table is a port, the ninth and later ones included.
+    if (!m_hostPorts.isPort(result)) {
+        m_link->linkLostReport();
+        return false;
+    }
+    m_menu->setConnected(true);
+    m_link->startLink(m_hostPorts.path(result));
+    return true;
+}
+
+void TForm1::mlDisconnectClick()
+{
+    m_link->closeLink();
+}
+
+void TForm1::mlConfiguration1Click()
+{
+    if (m_configuration->exec() != QDialog::Accepted)
+        return;
+    if (!saveSettings())
+        return;
+    m_link->sendFrame(frames::restoreStatus(m_settings.restoreStatus));
+}
+
+void TForm1::SetTimer1Click()
+{
+    m_selectedBankForTimer = TForm4::kOpenedFromTimeMenu;
+    mlSetOneTimer1Click(0);
+}
+
+void TForm1::mlSetOneTimer1Click(int tag)
+{
+    if (m_selectedBankForTimer == TForm4::kOpenedFromTimeMenu)
+        m_selectedBankForTimer = 0;
+    else
+        m_selectedBankForTimer = m_panels->scrollPosition() + tag - 1;
+    const int bankIndex = m_selectedBankForTimer;
+    m_selectedBankForTimer = 0;
+    if (m_form4->execOnBank(bankIndex) == QDialog::Accepted)
+        ReturnToTransfer();
+}
+
+void TForm1::ReturnToTransfer()
+{
+    std::string head;
+    {
+        std::lock_guard lock(m_state.mutex);
+        const std::vector<std::string> frames = returnToTransfer(
+                m_state.schedules, m_state.link.bankCount, m_environment.clock.now());
+        m_state.transferQueue.insert(m_state.transferQueue.end(), frames.begin(), frames.end());
+        if (!m_state.transferQueue.empty())
+            head = m_state.transferQueue.front();
+    }
+    // The head goes out now; each reply of the switch sends the next.
+    if (!head.empty())
+        m_link->sendFrame(head);
+}
+
+void TForm1::N2Click()
+{
+    close();
+}
+
+void TForm1::N3Click()
+{
+    emit aboutRequested();
+}
+
+void TForm1::tmFlash1Timer()
+{
+    m_flashPhase = 1 - m_flashPhase;
+    m_panels->flashTick(m_flashPhase, m_environment.clock.now());
+}
+
+void TForm1::onLinkReset()
+{
+    m_menu->setConnected(false);
+    m_menu->removeAllVersionItems();
+    m_form4->removeAllBankTabs();
+}
+
+void TForm1::onDialogsClose()
+{
+    m_configuration->endWithCancel();
+    m_form4->cancelIfVisible();
+}
+
+void TForm1::onBankCountChanged(int oldCount, int newCount)
+{
+    const BankLayout layout = m_panels->applyBankCount(newCount);
+    setWindowHeight(layout.windowHeight, layout.topAt100);
+    m_form4->cancelIfShowingBankFrom(newCount);
+    if (oldCount > newCount) {
+        for (int bank = oldCount; bank > newCount; --bank) {
+            m_menu->removeVersionItem(bank);
+            m_form4->removeBankTab(bank);
+        }
+    } else {
+        for (int bank = oldCount + 1; bank <= newCount; ++bank) {
+            m_menu->addVersionItem(bank);
+            m_form4->appendBankTab(bank);
+        }
+        m_form4->selectFirstBankTab();
+    }
+    // Draw the banks now rather than leave the read-outs blank until the operator pages.
+    m_panels->ScrollBar1Change();
+}
+
+void TForm1::onUpdate(const UiUpdate &update)
+{
+    switch (update.kind) {
+    case UpdateKind::EditorRefresh:
+        m_form4->refreshIfShowing(update.bank);
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce || !screen())
+        return;
+    m_shownOnce = true;
+    QRect place = frameGeometry();
+    place.moveCenter(screen()->availableGeometry().center());
+    move(place.topLeft());
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimised with a notification area: leave the taskbar and live on as the icon.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_trayIcon
+        && m_trayIcon->isAvailable())
+        QTimer::singleShot(0, this, &QWidget::hide);
+}
+
+void TForm1::restoreFromNotificationArea()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // Nothing is sent to the switch; its ports stay as they are.
+    m_link->closeLink();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace relaybox

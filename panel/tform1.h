@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "link/linkcontroller.h"
+#include "link/tform3.h"
+#include "platform/hostports.h"
+#include "resources/panelart.h"
+#include "settings/settings.h"
+
+class TOKRightDlg;
+
+// The main window: the bank panels, the menus and the operator's commands, and the wiring of the
+// link, the dialogs and the maintenance features.
+
+namespace relaybox {
+
+class MainMenu;
+class NotificationIcon;
+class PanelStack;
+class TForm4;
+
+// What the window needs from outside, so that tests can run it against their own ports, clock,
+// settings file and message boxes.
+struct MainWindowEnvironment
+{
+    SharedState &state;
+    const HostClock &clock;
+    OperatorDialogs &dialogs;
+    std::filesystem::path settingsPath;
+    // Builds the host port table, once, while the window is created.
+    std::function<HostPortTable()> hostPorts;
+    LinkController::PortFactory portFactory = makeSerialPort;
+    LinkTimings linkTimings;
+    TForm3::Options detection;
+    bool useNotificationArea = true;
+};
+
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kFlashInterval { 500 };
+    static constexpr int kClientWidth = 639;
+
+    explicit TForm1(MainWindowEnvironment environment, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Operator commands and handlers, named after the controls they serve.
+    void imButton11MouseDown(int tag, Qt::MouseButton button);
+    void imButton11MouseUp(int tag, Qt::MouseButton button);
+    void btnRight1MouseDown(int tag);
+    void btnRight1MouseUp(int tag);
+    void popForm1Popup(int panel);
+    void OpenOneBank1Click(int tag);
+    void CloseOneBank1Click(int tag);
+    void OpenAllPortofAllBank1Click();
+    void CloseAllPortofAllBank1Click();
+    void mlConnectClick();
+    bool connectProcedure();
+    void mlDisconnectClick();
+    void mlConfiguration1Click();
+    void SetTimer1Click();
+    void mlSetOneTimer1Click(int tag);
+    void ReturnToTransfer();
+    void N2Click();
+    void N3Click();
+    void tmFlash1Timer();
+
+    // Parts other windows and tests reach.
+    LinkController &link() { return *m_link; }
+    PanelStack &panels() { return *m_panels; }
+    MainMenu &menu() { return *m_menu; }
+    TForm3 &detectionDialog() { return *m_form3; }
+    TOKRightDlg &configurationDialog() { return *m_configuration; }
+    TForm4 &setTimerDialog() { return *m_form4; }
+    QTimer &tmFlash1() { return m_tmFlash1; }
+    const Settings &settings() const { return m_settings; }
+    const HostPortTable &hostPorts() const { return m_hostPorts; }
+    int flashPhase() const { return m_flashPhase; }
+
+signals:
+    void aboutRequested(); // Help > About
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void buildWindow();
+    void connectLink();
+    void connectMenus();
+    bool loadSettings();
+    bool saveSettings();
+    void applySetRtcToMenu();
+    bool confirm(const QString &text);
+    void sendSwitch(const std::string &frame);
+    void setWindowHeight(int height, bool topAt100);
+    void onLinkReset();
+    void onDialogsClose();
+    void onBankCountChanged(int oldCount, int newCount);
+    void onUpdate(const UiUpdate &update);
+    void restoreFromNotificationArea();
+
+    SharedState &m_state;
+    MainWindowEnvironment m_environment;
+    Settings m_settings;
+    HostPortTable m_hostPorts;
+    PanelArt m_art;
+
+    QWidget *m_client = nullptr;
+    PanelStack *m_panels = nullptr;
+    MainMenu *m_menu = nullptr;
+    QTimer m_tmFlash1;
+    int m_flashPhase = 0;
+    int m_selectedBankForTimer = 0;
+    bool m_shownOnce = false;
+
+    std::unique_ptr<LinkController> m_link;
+    TForm3 *m_form3 = nullptr;
+    TOKRightDlg *m_configuration = nullptr;
+    TForm4 *m_form4 = nullptr;
+    NotificationIcon *m_trayIcon = nullptr;
+};
+
+} // namespace relaybox
