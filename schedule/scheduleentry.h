@@ -55,13 +55,14 @@ using ScheduleBank = std::array<ScheduleEntry, kPortsPerBank>;
 using ScheduleTable = std::array<ScheduleBank, kScheduleBanks>;
 
 // The committed tables hold what the switch confirmed; the editor tables the Set Timer dialog's
-// working copy.
+// working copy. Every entry starts zeroed through its member initialisers; clang 14 crashes on
+// "{}" for these nested arrays, so tables are default-initialised.
 struct ScheduleTables
 {
-    ScheduleTable committedOn {};
-    ScheduleTable committedOff {};
-    ScheduleTable editorOn {};
-    ScheduleTable editorOff {};
+    ScheduleTable committedOn;
+    ScheduleTable committedOff;
+    ScheduleTable editorOn;
+    ScheduleTable editorOff;
 
     // Zeroes the bank's eight entries in all four tables; an index outside the tables does nothing.
     void clearBank(int bankIndex);

@@ -1,0 +1,181 @@
+#include "schedulefile.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include "schedule/atomicfile.h"
+
+namespace relaybox {
+namespace {
+
+constexpr int kFieldsPerRecord = 9;
+// Delays rebuilt from the switch's reports reach three digits; times of day stay below 24.
+constexpr int kLongestDelayHours = 999;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Reads decimal integers separated by any whitespace, as "%d" would.
+class NumberReader
+{
+public:
+    enum class Status { Number, End, Malformed };
+
+    explicit NumberReader(std::string_view text)
+        : m_text(text)
+    { }
+
+    Status next(int &value)
+    {
+        while (m_pos < m_text.size() && isBlank(m_text[m_pos]))
+            ++m_pos;
+        if (m_pos == m_text.size())
+            return Status::End;
+        bool negative = false;
+        if (m_text[m_pos] == '+' || m_text[m_pos] == '-')
+            negative = m_text[m_pos++] == '-';
+        if (m_pos == m_text.size() || !isDigit(m_text[m_pos]))
+            return Status::Malformed;
+        long long number = 0;
+        while (m_pos < m_text.size() && isDigit(m_text[m_pos])) {
+            number = number * 10 + (m_text[m_pos++] - '0');
+            if (number > static_cast<long long>(INT_MAX) + 1)
+                return Status::Malformed;
+        }
+        number = negative ? -number : number;
+        if (number > INT_MAX)
+            return Status::Malformed;
+        value = static_cast<int>(number);
+        return Status::Number;
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+};
+
+struct Record
+{
+    int table, bank, port, enabled, invalid, mode, day, hour, minute;
+};
+
+// Values the editor and the transfer can hold; anything else is not a timer this program wrote.
+bool holdsTimer(const Record &record)
+{
+    const int maxHour = record.mode == ModeAfter ? kLongestDelayHours : 23;
+    return record.mode >= ModeAfter && record.mode <= ModeEveryWeek && record.day >= 0
+        && record.day <= 7 && record.hour >= 0 && record.hour <= maxHour && record.minute >= 0
+        && record.minute <= 59;
+}
+
+void apply(const Record &record, ScheduleEntry &entry)
+{
+    entry.enabled = record.enabled != 0 ? 1 : 0;
+    if (entry.enabled)
+        entry.pending = 1; // a disabled record leaves pending alone: no clear is sent for it
+    entry.invalid = record.invalid != 0 ? 1 : 0;
+    entry.mode = record.mode;
+    entry.day = record.day;
+    entry.hour = record.hour;
+    entry.minute = record.minute;
+}
+
+} // namespace
+
+std::string scheduleFileText(const ScheduleTable &editorOn, const ScheduleTable &editorOff,
+                             int bankCount)
+{
+    const int banks = std::clamp(bankCount, 0, kScheduleBanks);
+    std::string text;
+    int tableValue = 0;
+    for (const ScheduleTable *table : { &editorOn, &editorOff }) {
+        for (int bank = 0; bank < banks; ++bank) {
+            for (int port = 0; port < kPortsPerBank; ++port) {
+                const ScheduleEntry &entry = (*table)[bank][port];
+                char record[160];
+                const int length =
+                    std::snprintf(record, sizeof record, "%d %d %d %d %d %d %d %d %d ", tableValue,
+                                  bank, port, int(entry.enabled), int(entry.invalid), entry.mode,
+                                  entry.day, entry.hour, entry.minute);
+                text.append(record, static_cast<std::size_t>(length));
+            }
+        }
+        tableValue = 1;
+    }
+    return text;
+}
+
+ScheduleLoadResult loadScheduleText(std::string_view text, ScheduleTable &editorOn,
+                                    ScheduleTable &editorOff, int bankCount)
+{
+    using End = ScheduleLoadResult::End;
+    const int banks = std::clamp(bankCount, 0, kScheduleBanks);
+    NumberReader reader(text);
+    ScheduleLoadResult result;
+    for (;;) {
+        std::array<int, kFieldsPerRecord> fields {};
+        for (int i = 0; i < kFieldsPerRecord; ++i) {
+            switch (reader.next(fields[i])) {
+            case NumberReader::Status::Number:
+                break;
+            case NumberReader::Status::End:
+                result.end = i == 0 ? End::Complete : End::CutShort;
+                return result;
+            case NumberReader::Status::Malformed:
+                result.end = End::Malformed;
+                return result;
+            }
+        }
+        const Record record { fields[0], fields[1], fields[2], fields[3], fields[4],
+                              fields[5], fields[6], fields[7], fields[8] };
+        // A bad index ends the load; what was applied before it stays in the tables.
+        if (record.bank < 0 || record.port < 0 || record.port >= kPortsPerBank) {
+            result.end = End::BadIndex;
+            return result;
+        }
+        if (record.bank >= banks || !holdsTimer(record)) {
+            ++result.skipped;
+            continue;
+        }
+        ScheduleTable &table = record.table == 0 ? editorOn : editorOff;
+        apply(record, table[record.bank][record.port]);
+        ++result.applied;
+    }
+}
+
+std::optional<std::string> readScheduleFile(const std::filesystem::path &path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return std::nullopt;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::string text(kMaxScheduleFileBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.bad())
+        return std::nullopt;
+    const auto length = static_cast<std::size_t>(file.gcount());
+    if (length > kMaxScheduleFileBytes)
+        return std::nullopt;
+    text.resize(length);
+    return text;
+}
+
+bool saveScheduleFile(const std::filesystem::path &path, std::string_view text)
+{
+    return writeFileAtomically(path, text);
+}
+
+} // namespace relaybox

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "schedule/scheduleentry.h"
+
+// The schedule file (".pwr"): one record of nine numbers, each followed by a blank, per entry:
+// table (0 power-on, 1 power-off), bank index, port index, enabled, invalid, mode, day, hour,
+// minute. Power-on records come first; there is no header, line break or end marker.
+
+namespace relaybox {
+
+// A file written by the program for 16 banks is about 5 KB; anything this large is not one.
+inline constexpr std::size_t kMaxScheduleFileBytes = 1024 * 1024;
+
+// The records of banks 0 to bankCount - 1 of the two editor tables.
+std::string scheduleFileText(const ScheduleTable &editorOn, const ScheduleTable &editorOff,
+                             int bankCount);
+
+struct ScheduleLoadResult
+{
+    enum class End {
+        Complete, // the text ended after a whole record
+        CutShort, // the text ended inside a record, which was not applied
+        Malformed, // a character that is not part of a number, or a number out of int range
+        BadIndex, // a negative bank index or a port index outside 0 to 7
+    };
+
+    End end = End::Complete;
+    int applied = 0;
+    int skipped = 0; // banks not connected, or values the editor cannot hold
+
+    friend bool operator==(const ScheduleLoadResult &, const ScheduleLoadResult &) = default;
+};
+
+// Applies the records of a schedule file to the editor tables. Loading stops at the first
+// record that is cut short, malformed or has a bad index; the records before it stay applied.
+// Only the enabled and invalid marks, mode, day, hour and minute are loaded; an enabled record
+// is marked pending so that the next transfer sends it.
+ScheduleLoadResult loadScheduleText(std::string_view text, ScheduleTable &editorOn,
+                                    ScheduleTable &editorOff, int bankCount);
+
+// The whole file, or nothing when it cannot be read or exceeds kMaxScheduleFileBytes.
+std::optional<std::string> readScheduleFile(const std::filesystem::path &path);
+
+// Writes the text through a temporary file, so that a failed save keeps the old file.
+[[nodiscard]] bool saveScheduleFile(const std::filesystem::path &path, std::string_view text);
+
+} // namespace relaybox
