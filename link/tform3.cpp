@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QThread>
@@ -110,6 +111,11 @@ void TForm3::setSearch(const HostPortTable *ports, int comPort, bool showLog)
 void TForm3::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (screen()) {
+        QRect place = frameGeometry();
+        place.moveCenter(screen()->availableGeometry().center());
+        move(place.topLeft());
+    }
     FormShow();
 }
 
