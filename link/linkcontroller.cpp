@@ -13,7 +13,7 @@ LinkController::LinkController(SharedState &state, const HostClock &clock,
     , m_dialogs(dialogs)
     , m_portFactory(std::move(portFactory))
     , m_timings(timings)
-    , m_bridge(this, [this](const ReplyEffects &effects) { dispatch(effects); })
+    , m_bridge([this](const ReplyEffects &effects) { dispatch(effects); })
 {
     m_tmQuery.setObjectName(QStringLiteral("tmQuery"));
     m_tmQuery.setInterval(m_timings.poll);

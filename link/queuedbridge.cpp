@@ -2,11 +2,7 @@
 
 namespace relaybox {
 
-QueuedBridge::QueuedBridge(QObject *uiContext, Handler handler)
-    : m_context(uiContext)
-    , m_handler(std::move(handler))
-{
-}
+QueuedBridge::QueuedBridge(Handler handler) : m_handler(std::move(handler)) { }
 
 bool QueuedBridge::deliver(const ReplyEffects &effects)
 {
@@ -15,26 +11,27 @@ bool QueuedBridge::deliver(const ReplyEffects &effects)
         return false;
     const std::uint64_t generation = m_generation;
     const std::uint64_t ticket = ++m_posted;
-    QMetaObject::invokeMethod(
-            m_context, [this, effects, generation, ticket] { run(effects, generation, ticket); },
-            Qt::QueuedConnection);
+    m_pending = Pending { effects, generation, ticket };
+    QMetaObject::invokeMethod(this, "runPending", Qt::QueuedConnection);
     m_done.wait(lock, [&] { return m_completed >= ticket || m_generation != generation; });
     return m_generation == generation;
 }
 
-void QueuedBridge::run(const ReplyEffects &effects, std::uint64_t generation,
-                       std::uint64_t ticket)
+void QueuedBridge::runPending()
 {
+    Pending pending;
     {
         std::lock_guard lock(m_mutex);
-        if (generation != m_generation)
+        if (!m_pending || m_pending->generation != m_generation)
             return;
+        pending = *m_pending;
+        m_pending.reset();
     }
-    m_handler(effects);
+    m_handler(pending.effects);
     {
         std::lock_guard lock(m_mutex);
-        if (generation == m_generation)
-            m_completed = ticket;
+        if (pending.generation == m_generation)
+            m_completed = pending.ticket;
     }
     m_done.notify_all();
 }
@@ -46,6 +43,7 @@ void QueuedBridge::open()
     ++m_generation;
     m_posted = 0;
     m_completed = 0;
+    m_pending.reset();
 }
 
 void QueuedBridge::close()
@@ -54,6 +52,7 @@ void QueuedBridge::close()
         std::lock_guard lock(m_mutex);
         m_open = false;
         ++m_generation;
+        m_pending.reset();
     }
     m_done.notify_all();
 }

@@ -42,7 +42,6 @@ struct Reply
     std::optional<std::string> timerLetters;
     std::optional<float> current; // empty when not a finite number
     std::string versionText;
-    bool leavesRawMode = false; // the loader's closing "Version ..." line
 
     // Schedule clear and set replies: the word as received, matched against the queue head.
     std::string word;

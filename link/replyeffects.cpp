@@ -134,8 +134,9 @@ ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view
         break;
     }
     case ReplyType::Completion:
-        if (reply.leavesRawMode)
-            link.rawReceive = false;
+        // The loader is done whichever completion it sent; staying in raw mode after "xx OK"
+        // would leave the switch's next answers without a line end.
+        link.rawReceive = false;
         effects.add({ UpdateKind::Completion, 0 });
         break;
     case ReplyType::Version: {

@@ -199,7 +199,6 @@ Reply fourWords(const Words &words)
         reply.type = ReplyType::LoaderText;
     } else if (first.starts_with("Version")) {
         reply.type = ReplyType::Completion;
-        reply.leavesRawMode = true;
     } else if (first.front() == 'S') {
         reply.type = ReplyType::FullStatus;
         reply.number = numberAfterLetter(first);

@@ -161,6 +161,13 @@ private slots:
         }
     }
 
+    void twoWordCompletionLeavesRawMode()
+    {
+        SharedState state;
+        QCOMPARE(receive(state, "Please send firmware image\r|\bUpload OK\n/xyz\\"),
+                 (QStringList { "4:0", "7:0", "5:0", "up" }));
+    }
+
     void successLeavesLoaderMode()
     {
         SharedState state;

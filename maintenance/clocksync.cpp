@@ -1,0 +1,99 @@
+#include "clocksync.h"
+
+#include "link/frames.h"
+#include "maintenance/maintenancemessages.h"
+#include "maintenance/timerpresence.h"
+
+namespace relaybox {
+
+ClockSync::ClockSync(SharedState &state, LinkController &link, const HostClock &clock,
+                     OperatorDialogs &dialogs, std::function<bool()> setRtc,
+                     ClockSyncIntervals intervals, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_link(link)
+    , m_clock(clock)
+    , m_dialogs(dialogs)
+    , m_setRtc(std::move(setRtc))
+    , m_intervals(intervals)
+{
+    m_tmSetRTC.setObjectName(QStringLiteral("tmSetRTC"));
+    m_tmSetRTC.setInterval(m_intervals.start);
+    connect(&m_tmSetRTC, &QTimer::timeout, this, &ClockSync::tmSetRTCTimer);
+    m_tmRTCErr.setObjectName(QStringLiteral("tmRTCErr"));
+    m_tmRTCErr.setInterval(m_intervals.errorDelay);
+    connect(&m_tmRTCErr, &QTimer::timeout, this, &ClockSync::tmRTCErrTimer);
+}
+
+void ClockSync::SetDeviceClock()
+{
+    bool warn = false;
+    {
+        // The flag is cleared before the box opens, so a clock set from a timer that fires while
+        // it is open cannot warn a second time.
+        std::lock_guard lock(m_state.mutex);
+        warn = m_state.link.firstClockSet && timersExist(m_state.schedules, m_state.link.bankCount);
+        m_state.link.firstClockSet = false;
+    }
+    m_link.sendFrame(frames::clockSet(m_clock.now()));
+    if (warn)
+        m_dialogs.message(kWarningTitle, kTimersAffectedMessage, MessageIcon::Information);
+}
+
+void ClockSync::mlSetRTCNowClick()
+{
+    SetDeviceClock();
+}
+
+void ClockSync::mlStartSetRTC_PeriodClick()
+{
+    arm();
+}
+
+void ClockSync::tmSetRTCTimer()
+{
+    m_tmSetRTC.setInterval(m_intervals.hourly);
+    m_tmSetRTC.start();
+    SetDeviceClock();
+}
+
+void ClockSync::tmRTCErrTimer()
+{
+    m_tmRTCErr.stop();
+    bool armed = false;
+    {
+        std::lock_guard lock(m_state.mutex);
+        armed = m_state.link.rtcWarningArmed;
+        m_state.link.rtcWarningArmed = false;
+    }
+    if (armed)
+        m_dialogs.message(kWarningTitle, kClockFailureMessage, MessageIcon::Information);
+}
+
+void ClockSync::handleUpdate(const UiUpdate &update)
+{
+    switch (update.kind) {
+    case UpdateKind::ClockError:
+        m_tmRTCErr.start();
+        break;
+    case UpdateKind::Version:
+        if (m_setRtc && m_setRtc())
+            arm();
+        break;
+    default:
+        break;
+    }
+}
+
+void ClockSync::stop()
+{
+    m_tmSetRTC.stop();
+}
+
+void ClockSync::arm()
+{
+    m_tmSetRTC.setInterval(m_intervals.start);
+    m_tmSetRTC.start();
+}
+
+} // namespace relaybox

@@ -1,0 +1,222 @@
+#include "firmwareupgrade.h"
+
+#include "link/frames.h"
+#include "maintenance/firmwareimage.h"
+#include "maintenance/maintenancemessages.h"
+#include "maintenance/versiontext.h"
+
+namespace relaybox {
+namespace {
+
+const QString &imageErrorMessage(ImageError error)
+{
+    switch (error) {
+    case ImageError::Empty:
+        return kImageEmptyMessage;
+    case ImageError::TooLarge:
+        return kImageTooLargeMessage;
+    case ImageError::Unreadable:
+        break;
+    }
+    return kImageUnreadableMessage;
+}
+
+} // namespace
+
+FirmwareUpgrade::FirmwareUpgrade(SharedState &state, LinkController &link, OperatorDialogs &dialogs,
+                                 UpgradeTimings timings, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_link(link)
+    , m_dialogs(dialogs)
+    , m_timings(timings)
+{
+    m_tmUpgradeTimeOut.setObjectName(QStringLiteral("tmUpgradeTimeOut"));
+    m_tmUpgradeTimeOut.setInterval(m_timings.timeout);
+    connect(&m_tmUpgradeTimeOut, &QTimer::timeout, this, &FirmwareUpgrade::tmUpgradeTimeOutTimer);
+    m_closeDelay.setSingleShot(true);
+    m_closeDelay.setInterval(m_timings.closeDelay);
+    connect(&m_closeDelay, &QTimer::timeout, this, [this] {
+        m_link.purgeInput();
+        m_link.closeLink();
+    });
+}
+
+void FirmwareUpgrade::Upgrade1Click()
+{
+    m_link.stopPolling();
+    emit flashingStopRequested();
+
+    const std::optional<QString> file = m_dialogs.openFileName(kFirmwareFilter);
+    bool loaderMode = false;
+    {
+        std::lock_guard lock(m_state.mutex);
+        loaderMode = m_state.link.loaderMode;
+    }
+    if (!file) {
+        giveUp(loaderMode);
+        return;
+    }
+    const FirmwareImage image = readFirmwareImage(std::filesystem::path(file->toStdU16String()),
+                                                  UploadSession::kBufferSize);
+    if (image.error) {
+        m_dialogs.message(kCautionTitle, imageErrorMessage(*image.error), MessageIcon::Error);
+        giveUp(loaderMode);
+        return;
+    }
+    m_session.load(image.bytes);
+    // A loader that already runs prints its prompt by itself.
+    if (!loaderMode)
+        m_link.sendFrame(frames::upgradeStart());
+}
+
+void FirmwareUpgrade::giveUp(bool loaderMode)
+{
+    if (!loaderMode) {
+        resumePolling();
+        return;
+    }
+    m_dialogs.message(kCautionTitle, kReloadFirmwareMessage, MessageIcon::Error);
+    closeAfterDelay();
+}
+
+void FirmwareUpgrade::resumePolling()
+{
+    m_link.restartPolling();
+    emit flashingRestartRequested();
+}
+
+void FirmwareUpgrade::closeAfterDelay()
+{
+    // What the loader still says in the meantime is dropped with the input, not acted on.
+    m_uploading = false;
+    m_tmUpgradeTimeOut.stop();
+    m_closeDelay.start();
+}
+
+void FirmwareUpgrade::handleUpdate(const UiUpdate &update)
+{
+    if (m_closeDelay.isActive())
+        return;
+    switch (update.kind) {
+    case UpdateKind::LoaderPrompt:
+        loaderStart();
+        break;
+    case UpdateKind::Completion:
+        completion();
+        break;
+    case UpdateKind::Spinner:
+        byteRequest();
+        break;
+    case UpdateKind::LoaderFailure:
+        firmwareFailure();
+        break;
+    case UpdateKind::LoaderText:
+        logLine();
+        break;
+    default:
+        break;
+    }
+}
+
+void FirmwareUpgrade::loaderStart()
+{
+    // Without an image there is nothing to send; zero bytes would be taken as firmware.
+    if (!m_session.hasImage())
+        return;
+    m_link.purgeInput();
+    for (const std::uint8_t byte : m_session.firstBurst()) {
+        const char c = char(byte);
+        m_link.sendBytes(&c, 1);
+    }
+    m_uploading = true;
+    emit progressChanged(0);
+    emit windowShowRequested();
+}
+
+void FirmwareUpgrade::byteRequest()
+{
+    // Outside an upload a spinner asks for nothing, and must not start the time-out.
+    if (!m_uploading)
+        return;
+    m_tmUpgradeTimeOut.stop();
+    if (const auto step = m_session.nextByte()) {
+        const char c = char(step->byte);
+        m_link.sendBytes(&c, 1);
+        emit progressChanged(step->percent);
+    }
+    m_tmUpgradeTimeOut.start();
+}
+
+void FirmwareUpgrade::logLine()
+{
+    emit logLineAppended(lastLine());
+}
+
+void FirmwareUpgrade::completion()
+{
+    emit logLineAppended(lastLine());
+    m_tmUpgradeTimeOut.stop();
+    m_uploading = false;
+    {
+        std::lock_guard lock(m_state.mutex);
+        // The new firmware runs (its Identify answer follows): no loader any more.
+        m_state.link.loaderMode = false;
+        const int banks = std::min(m_state.link.bankCount, kMaxBanks);
+        m_state.schedules.clearAll(banks);
+        for (int bank = 1; bank <= banks; ++bank)
+            m_state.banks[bank].versionText = std::string(kVersionPending);
+    }
+    m_link.sendFrame(frames::identify());
+    m_dialogs.message(QString(), kUpgradeCompletedMessage, MessageIcon::None);
+    emit windowCloseRequested();
+    m_link.sendFrame(frames::versionQuery());
+    emit logCleared();
+    m_link.startOfLinkAnnouncement();
+    {
+        std::lock_guard lock(m_state.mutex);
+        m_state.link.linkAnnounced = false;
+        m_state.link.pollCount = 0;
+    }
+}
+
+void FirmwareUpgrade::firmwareFailure()
+{
+    // The loader gave the upload up; the time-out must not end the link while the operator
+    // picks the image again.
+    m_uploading = false;
+    m_tmUpgradeTimeOut.stop();
+    m_dialogs.message(kApplicationTitle, kFirmwareFailureMessage, MessageIcon::None);
+    Upgrade1Click();
+}
+
+void FirmwareUpgrade::tmUpgradeTimeOutTimer()
+{
+    m_tmUpgradeTimeOut.stop();
+    m_uploading = false;
+    m_dialogs.message(QString(), kUpgradeTimeoutMessage, MessageIcon::Error);
+    emit windowCloseRequested();
+    m_link.closeLink();
+}
+
+void FirmwareUpgrade::linkReset()
+{
+    m_tmUpgradeTimeOut.stop();
+    m_closeDelay.stop();
+    m_uploading = false;
+}
+
+QString FirmwareUpgrade::lastLine() const
+{
+    std::string line;
+    {
+        std::lock_guard lock(m_state.mutex);
+        line = m_state.link.lastLine;
+    }
+    // In raw mode the loader's carriage return stays in the line.
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    return QString::fromLatin1(line.data(), qsizetype(line.size()));
+}
+
+} // namespace relaybox
