@@ -8,6 +8,8 @@
 #include <QWindowStateChangeEvent>
 
 #include "link/frames.h"
+#include "maintenance/bankversiondisplay.h"
+#include "maintenance/tform5.h"
 #include "panel/mainmenu.h"
 #include "panel/panelstack.h"
 #include "platform/qt/notificationicon.h"
@@ -43,6 +45,8 @@ TForm1::TForm1(MainWindowEnvironment environment, QWidget *parent)
 TForm1::~TForm1()
 {
     // The worker and the port go before anything they could reach.
+    m_upgrade.reset();
+    m_clockSync.reset();
     m_link.reset();
 }
 
@@ -85,7 +89,7 @@ void TForm1::FormCreate()
     setWindowHeight(190, false);
 
     m_hostPorts = m_environment.hostPorts ? m_environment.hostPorts() : HostPortTable {};
-    loadSettings();
+    const bool settingsLoaded = loadSettings();
 
     // The Configuration dialog lists the ports, so it comes after the port table.
     QStringList portNames;
@@ -100,9 +104,11 @@ void TForm1::FormCreate()
     m_form4 = new TForm4(m_state, m_environment.clock, m_environment.dialogs, this);
     connect(m_form4, &TForm4::transferRequested, this, &TForm1::ReturnToTransfer);
 
+    createMaintenance();
     connectLink();
     connectMenus();
-    applySetRtcToMenu();
+    if (settingsLoaded)
+        applySetRtcToMenu();
 
     if (m_environment.useNotificationArea) {
         m_trayIcon = new NotificationIcon(m_art.programIcon(), kCaption, this);
@@ -112,6 +118,25 @@ void TForm1::FormCreate()
 
     if (m_settings.autoConnect)
         connectProcedure();
+}
+
+void TForm1::createMaintenance()
+{
+    m_clockSync = std::make_unique<ClockSync>(m_state, *m_link, m_environment.clock,
+                                              m_environment.dialogs,
+                                              [this] { return m_settings.setRtc; },
+                                              m_environment.clockIntervals);
+    m_upgrade = std::make_unique<FirmwareUpgrade>(m_state, *m_link, m_environment.dialogs,
+                                                  m_environment.upgradeTimings);
+    m_versions = std::make_unique<BankVersionDisplay>(m_state, m_environment.dialogs);
+    m_form5 = new TForm5(this);
+    m_form5->follow(*m_upgrade);
+    // While the operator works in the upgrade window, clicks on the panels do nothing.
+    m_form5->mouseGuard().protect({ this, m_panels->panel(1), m_panels->panel(2),
+                                    m_panels->panel(3), m_panels->scrollBar() });
+    connect(m_upgrade.get(), &FirmwareUpgrade::flashingStopRequested, &m_tmFlash1, &QTimer::stop);
+    connect(m_upgrade.get(), &FirmwareUpgrade::flashingRestartRequested, &m_tmFlash1,
+            qOverload<>(&QTimer::start));
 }
 
 void TForm1::connectLink()
@@ -125,6 +150,11 @@ void TForm1::connectLink()
     connect(link, &LinkController::bankCountChanged, this, &TForm1::onBankCountChanged);
     connect(link, &LinkController::panelRefresh, m_panels, &PanelStack::refresh);
     connect(link, &LinkController::updateArrived, this, &TForm1::onUpdate);
+    connect(link, &LinkController::updateArrived, m_clockSync.get(), &ClockSync::handleUpdate);
+    connect(link, &LinkController::updateArrived, m_upgrade.get(), &FirmwareUpgrade::handleUpdate);
+    connect(link, &LinkController::linkResetRequested, m_clockSync.get(), &ClockSync::stop);
+    connect(link, &LinkController::linkResetRequested, m_upgrade.get(), &FirmwareUpgrade::linkReset);
+    connect(link, &LinkController::announced, this, &TForm1::onAnnounced);
 }
 
 void TForm1::connectMenus()
@@ -136,6 +166,19 @@ void TForm1::connectMenus()
     connect(menu.mlConfiguration1, &QAction::triggered, this, &TForm1::mlConfiguration1Click);
     connect(menu.SetTimer1, &QAction::triggered, this, &TForm1::SetTimer1Click);
     connect(menu.N3, &QAction::triggered, this, &TForm1::N3Click);
+    connect(menu.Upgrade1, &QAction::triggered, m_upgrade.get(), &FirmwareUpgrade::Upgrade1Click);
+    connect(menu.mlSetRTCNow, &QAction::triggered, m_clockSync.get(), &ClockSync::mlSetRTCNowClick);
+    connect(menu.mlStartSetRTC_Period, &QAction::triggered, m_clockSync.get(),
+            &ClockSync::mlStartSetRTC_PeriodClick);
+    connect(&menu, &MainMenu::versionItemTriggered, m_versions.get(), &BankVersionDisplay::ShowBankVersion);
+    connect(m_configuration, &TOKRightDlg::hourlySyncTurnedOn, this, [this] {
+        m_menu->mlStartSetRTC_Period->trigger(); // acts only while the item is enabled
+        m_menu->mlStartSetRTC_Period->setEnabled(false);
+    });
+    connect(m_configuration, &TOKRightDlg::hourlySyncTurnedOff, this, [this] {
+        m_clockSync->stop();
+        m_menu->mlStartSetRTC_Period->setEnabled(true);
+    });
     for (int panel = 1; panel <= kVisiblePanels; ++panel) {
         const BankPopup &popup = menu.popups[panel - 1];
         const int tag = panel - 1;
@@ -145,6 +188,7 @@ void TForm1::connectMenus()
         connect(popup.openAllBanks, &QAction::triggered, this, &TForm1::OpenAllPortofAllBank1Click);
         connect(popup.closeAllBanks, &QAction::triggered, this, &TForm1::CloseAllPortofAllBank1Click);
         connect(popup.setOneTimer, &QAction::triggered, this, [this, tag] { mlSetOneTimer1Click(tag); });
+        connect(popup.checkVersion, &QAction::triggered, this, [this, panel] { mlCheckVersion1Click(panel); });
     }
 }
 
@@ -168,6 +212,19 @@ void TForm1::applySetRtcToMenu()
 {
     // With hourly sync on, the switch's Version replies start it; the menu item is for off.
     m_menu->mlStartSetRTC_Period->setEnabled(!m_settings.setRtc);
+    if (!m_settings.setRtc)
+        m_clockSync->stop();
+}
+
+void TForm1::onAnnounced()
+{
+    if (m_settings.setRtc)
+        m_menu->mlStartSetRTC_Period->trigger(); // does nothing while the item is disabled
+}
+
+void TForm1::mlCheckVersion1Click(int panel)
+{
+    m_versions->ShowBankVersion(bankOfPanel(m_panels->scrollPosition(), panel));
 }
 
 void TForm1::setWindowHeight(int height, bool topAt100)

@@ -8,6 +8,8 @@
 
 #include "link/linkcontroller.h"
 #include "link/tform3.h"
+#include "maintenance/clocksync.h"
+#include "maintenance/firmwareupgrade.h"
 #include "platform/hostports.h"
 #include "resources/panelart.h"
 #include "settings/settings.h"
@@ -19,10 +21,12 @@ class TOKRightDlg;
 
 namespace relaybox {
 
+class BankVersionDisplay;
 class MainMenu;
 class NotificationIcon;
 class PanelStack;
 class TForm4;
+class TForm5;
 
 // What the window needs from outside, so that tests can run it against their own ports, clock,
 // settings file and message boxes.
@@ -36,6 +40,8 @@ struct MainWindowEnvironment
     std::function<HostPortTable()> hostPorts;
     LinkController::PortFactory portFactory = makeSerialPort;
     LinkTimings linkTimings;
+    ClockSyncIntervals clockIntervals;
+    UpgradeTimings upgradeTimings;
     TForm3::Options detection;
     bool useNotificationArea = true;
 };
@@ -79,6 +85,9 @@ public:
     TForm3 &detectionDialog() { return *m_form3; }
     TOKRightDlg &configurationDialog() { return *m_configuration; }
     TForm4 &setTimerDialog() { return *m_form4; }
+    TForm5 &upgradeWindow() { return *m_form5; }
+    ClockSync &clockSync() { return *m_clockSync; }
+    FirmwareUpgrade &upgrade() { return *m_upgrade; }
     QTimer &tmFlash1() { return m_tmFlash1; }
     const Settings &settings() const { return m_settings; }
     const HostPortTable &hostPorts() const { return m_hostPorts; }
@@ -97,6 +106,7 @@ private:
     void buildWindow();
     void connectLink();
     void connectMenus();
+    void createMaintenance();
     bool loadSettings();
     bool saveSettings();
     void applySetRtcToMenu();
@@ -107,6 +117,8 @@ private:
     void onDialogsClose();
     void onBankCountChanged(int oldCount, int newCount);
     void onUpdate(const UiUpdate &update);
+    void onAnnounced();
+    void mlCheckVersion1Click(int panel);
     void restoreFromNotificationArea();
 
     SharedState &m_state;
@@ -127,6 +139,10 @@ private:
     TForm3 *m_form3 = nullptr;
     TOKRightDlg *m_configuration = nullptr;
     TForm4 *m_form4 = nullptr;
+    TForm5 *m_form5 = nullptr;
+    std::unique_ptr<ClockSync> m_clockSync;
+    std::unique_ptr<FirmwareUpgrade> m_upgrade;
+    std::unique_ptr<BankVersionDisplay> m_versions;
     NotificationIcon *m_trayIcon = nullptr;
 };
 
