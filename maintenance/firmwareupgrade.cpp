@@ -130,6 +130,10 @@ void FirmwareUpgrade::loaderStart()
         m_link.sendBytes(&c, 1);
     }
     m_uploading = true;
+    // A longer image needs byte requests; when none comes (the line went dead right after the
+    // burst) the time-out must still end the upgrade, since polling and the watchdog are off.
+    if (m_session.length() > UploadSession::kBurst)
+        m_tmUpgradeTimeOut.start();
     emit progressChanged(0);
     emit windowShowRequested();
 }
