@@ -6,10 +6,13 @@
 #include "app/tform2.h"
 #include "link/linkstate.h"
 #include "panel/tform1.h"
+#include "platform/datafolder.h"
 #include "platform/hostportdiscovery.h"
 #include "platform/qt/qtoperatordialogs.h"
 
 namespace {
+
+const QString kTitle = QStringLiteral("KESTRANE Relaybox Management");
 
 // An exception that escapes an event handler is shown to the operator instead of ending the
 // program.
@@ -27,7 +30,7 @@ public:
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception &error) {
-            m_dialogs.message(applicationName(), QString::fromLocal8Bit(error.what()),
+            m_dialogs.message(kTitle, QString::fromLocal8Bit(error.what()),
                               relaybox::MessageIcon::Error);
         }
         return false;
@@ -44,17 +47,20 @@ int main(int argc, char **argv)
     using namespace relaybox;
     QtOperatorDialogs dialogs;
     Application application(argc, argv, dialogs);
-    application.setApplicationName(QStringLiteral("KESTRANE Relaybox Management"));
-    application.setOrganizationName(QStringLiteral("KESTRANE"));
+    // The identity names the operator's configuration folder (~/.config/kestrane/relaybox); the
+    // window sets its own caption.
+    application.setOrganizationName(QString::fromLatin1(kOrganizationFolderName));
+    application.setApplicationName(QString::fromLatin1(kApplicationFolderName));
     application.setDesktopFileName(QStringLiteral("relaybox"));
 
     SharedState state;
     SystemClock clock;
-    const QDir programFolder(QCoreApplication::applicationDirPath());
+    const QDir dataDir(QString::fromStdString(
+        dataFolder(QCoreApplication::applicationDirPath().toStdString()).string()));
 
     MainWindowEnvironment environment { state, clock, dialogs };
-    environment.settingsPath = programFolder.filePath(QStringLiteral("define.ini")).toStdString();
-    const std::string portsFolder = programFolder.filePath(QStringLiteral("ports")).toStdString();
+    environment.settingsPath = dataDir.filePath(QStringLiteral("define.ini")).toStdString();
+    const std::string portsFolder = dataDir.filePath(QStringLiteral("ports")).toStdString();
     environment.hostPorts = [portsFolder] { return discoverHostPorts(portsFolder); };
 
     TForm1 form1(std::move(environment));

@@ -1,16 +1,16 @@
 // Prints the host port table as the manager builds it, one port a line: its index (the
 // ComPort value in define.ini), the name shown and the path opened.
 #include <QCoreApplication>
-#include <QDir>
 #include <cstdio>
 
+#include "platform/datafolder.h"
 #include "platform/hostportdiscovery.h"
 
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    const QString portsFolder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ports"));
-    const relaybox::HostPortTable table = relaybox::discoverHostPorts(portsFolder.toStdString());
+    const auto folder = relaybox::dataFolder(QCoreApplication::applicationDirPath().toStdString());
+    const relaybox::HostPortTable table = relaybox::discoverHostPorts((folder / "ports").string());
     std::printf("0 AUTO (search every port)\n");
     for (int slot = 1; slot <= table.count(); ++slot)
         std::printf("%d %s %s\n", slot, table.name(slot).c_str(), table.path(slot).c_str());

@@ -32,6 +32,13 @@ class TForm5;
 // settings file and message boxes.
 struct MainWindowEnvironment
 {
+    MainWindowEnvironment(SharedState &state, const HostClock &clock, OperatorDialogs &dialogs)
+        : state(state)
+        , clock(clock)
+        , dialogs(dialogs)
+    {
+    }
+
     SharedState &state;
     const HostClock &clock;
     OperatorDialogs &dialogs;

@@ -1,5 +1,7 @@
 #include "sim/linkpath.h"
 
+#include "platform/datafolder.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -66,7 +68,7 @@ std::string LinkPath::defaultPath()
 {
     const std::string executable = readLink("/proc/self/exe");
     const std::string folder = executable.empty() ? "." : folderOf(executable);
-    return folder + "/ports/relaybox-sim";
+    return (relaybox::dataFolder(folder) / "ports" / "relaybox-sim").string();
 }
 
 } // namespace relaybox::sim

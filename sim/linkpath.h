@@ -24,7 +24,8 @@ public:
 
     const std::string &path() const { return m_path; }
 
-    // "<folder of the running executable>/ports/relaybox-sim".
+    // "<folder of the running executable>/ports/relaybox-sim", or "ports/relaybox-sim" in the
+    // operator's configuration folder where that folder is not writable (as the manager does).
     static std::string defaultPath();
 
 private:
