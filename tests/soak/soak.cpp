@@ -1,0 +1,203 @@
+// Runs the main window against a 16-bank simulated switch that answers at full speed, with
+// flashing, paging and a Transfer queue that keeps draining, and checks that nothing grows.
+//
+// relaybox-soak [--seconds S] [--lines N] [--max-growth-kb K]
+// Ends after S seconds or N status lines, whichever comes first; exits non-zero when the link
+// was lost, too few lines arrived, or resident memory grew by more than K KiB after warm-up.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+#include "common/scripteddialogs.h"
+#include "panel/mainmenu.h"
+#include "panel/panelstack.h"
+#include "panel/tform1.h"
+#include <QTest>
+
+using namespace relaybox;
+using namespace std::chrono_literals;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+        status.ignore(1 << 12, '\n');
+    }
+    return 0;
+}
+
+struct Options
+{
+    double seconds = 60;
+    long lines = 1'000'000;
+    long maxGrowthKiB = 1024;
+};
+
+Options parse(const QStringList &arguments)
+{
+    Options options;
+    for (int i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == "--seconds")
+            options.seconds = arguments[i + 1].toDouble();
+        else if (arguments[i] == "--lines")
+            options.lines = arguments[i + 1].toLong();
+        else if (arguments[i] == "--max-growth-kb")
+            options.maxGrowthKiB = arguments[i + 1].toLong();
+    }
+    return options;
+}
+
+// New timers for eight ports of one bank, so that every transfer has frames to drain.
+void editTimers(SharedState &state, std::mt19937 &random)
+{
+    std::lock_guard lock(state.mutex);
+    const int bank = int(random() % 16);
+    for (int port = 0; port < 8; ++port) {
+        ScheduleEntry &entry = state.schedules.editorOn[bank][port];
+        entry.enabled = random() % 4 != 0;
+        entry.pending = 1;
+        entry.mode = int(random() % 4);
+        entry.day = entry.mode == ModeEveryWeek ? 1 + int(random() % 7) : 0;
+        entry.hour = int(random() % 24);
+        entry.minute = int(random() % 60);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const Options options = parse(application.arguments());
+
+    // The switch runs as a process of its own, so that only the manager's memory is measured.
+    QTemporaryDir folder;
+    const QString link = folder.filePath("relaybox-sim");
+    QProcess simulator;
+    simulator.setStandardOutputFile(QProcess::nullDevice());
+    simulator.start(QDir(QCoreApplication::applicationDirPath()).filePath("relaybox-sim"),
+                    { "--banks", "16", "--drift", "--link", link });
+    if (!simulator.waitForStarted() || !QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 5000)) {
+        std::printf("FAIL: the simulator did not start\n");
+        return 2;
+    }
+
+    {
+        std::ofstream ini(folder.filePath("define.ini").toStdString());
+        ini << "[Form]\nAuto=0\nPrompt=0\nSetRTC=0\n";
+    }
+    SharedState state;
+    SystemClock clock;
+    testing::ScriptedDialogs dialogs;
+    MainWindowEnvironment environment(state, clock, dialogs);
+    environment.settingsPath = folder.filePath("define.ini").toStdString();
+    environment.useNotificationArea = false;
+    // Poll as fast as the switch answers: a poll a millisecond, each answered by 17 lines.
+    environment.linkTimings.firstPoll = 1ms;
+    environment.linkTimings.poll = 1ms;
+    environment.linkTimings.watchdog = 5s;
+    TForm1 window(std::move(environment));
+
+    long lines = 0;
+    long transferReplies = 0;
+    QObject::connect(&window.link(), &LinkController::panelRefresh, [&] { ++lines; });
+    QObject::connect(&window.link(), &LinkController::updateArrived, [&](UiUpdate update) {
+        transferReplies += update.kind == UpdateKind::EditorRefresh;
+    });
+    window.menu().setConnected(true);
+    if (!window.link().startLink(link.toStdString()))
+        return 2;
+
+    std::mt19937 random(7);
+    QTimer transfers;
+    QObject::connect(&transfers, &QTimer::timeout, [&] {
+        editTimers(state, random);
+        window.ReturnToTransfer();
+    });
+    transfers.start(200ms);
+    QTimer paging;
+    QObject::connect(&paging, &QTimer::timeout, [&] {
+        QScrollBar *bar = window.panels().scrollBar();
+        bar->setValue(bar->value() % bar->maximum() + 1);
+    });
+    paging.start(1s);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    long warmRss = 0;
+    long linesAtWarm = 0;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        const double seconds = elapsed.elapsed() / 1000.0;
+        if (warmRss == 0 && (seconds >= std::min(10.0, options.seconds / 4) || lines >= options.lines / 10)) {
+            warmRss = residentKiB();
+            linesAtWarm = lines;
+        }
+        if (seconds >= options.seconds || lines >= options.lines || !window.link().isPortOpen())
+            application.quit();
+    });
+    check.start(100ms);
+    application.exec();
+
+    const double seconds = elapsed.elapsed() / 1000.0;
+    const long endRss = residentKiB();
+    const bool linked = window.link().isPortOpen();
+    window.link().closeLink();
+    simulator.closeWriteChannel();
+    simulator.waitForFinished(3000);
+    std::printf("status lines        %ld (%.0f a second)\n", lines, lines / seconds);
+    std::printf("transfer replies    %ld\n", transferReplies);
+    std::printf("seconds             %.1f\n", seconds);
+    std::printf("resident memory     %.1f MB after warm-up (%ld lines), %.1f MB at the end: %+ld KiB\n",
+                warmRss / 1024.0, linesAtWarm, endRss / 1024.0, endRss - warmRss);
+    std::printf("messages shown      %lld\n", static_cast<long long>(dialogs.messages.size()));
+
+    bool passed = true;
+    if (!linked || !dialogs.messages.isEmpty()) {
+        std::printf("FAIL: the link was lost\n");
+        passed = false;
+    }
+    if (lines < 1000) {
+        std::printf("FAIL: hardly any status lines arrived\n");
+        passed = false;
+    }
+    if (transferReplies == 0) {
+        std::printf("FAIL: the Transfer queue never drained\n");
+        passed = false;
+    }
+    // Sanitizers keep freed memory in quarantine, so the resident size only means something
+    // in a plain build.
+    if (!kSanitized && endRss - warmRss > options.maxGrowthKiB) {
+        std::printf("FAIL: resident memory grew by more than %ld KiB\n", options.maxGrowthKiB);
+        passed = false;
+    }
+    return passed ? 0 : 1;
+}
