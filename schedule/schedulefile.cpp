@@ -4,10 +4,9 @@
 #include <array>
 #include <climits>
 #include <cstdio>
-#include <fstream>
 #include <system_error>
 
-#include "schedule/atomicfile.h"
+#include "platform/textfile.h"
 
 namespace relaybox {
 namespace {
@@ -156,26 +155,12 @@ ScheduleLoadResult loadScheduleText(std::string_view text, ScheduleTable &editor
 
 std::optional<std::string> readScheduleFile(const std::filesystem::path &path)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        return std::nullopt;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::string text(kMaxScheduleFileBytes + 1, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.bad())
-        return std::nullopt;
-    const auto length = static_cast<std::size_t>(file.gcount());
-    if (length > kMaxScheduleFileBytes)
-        return std::nullopt;
-    text.resize(length);
-    return text;
+    return readTextFile(path, kMaxScheduleFileBytes);
 }
 
 bool saveScheduleFile(const std::filesystem::path &path, std::string_view text)
 {
-    return writeFileAtomically(path, text);
+    return replaceTextFile(path, text);
 }
 
 } // namespace relaybox

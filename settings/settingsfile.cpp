@@ -2,7 +2,7 @@
 
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
-#include "settings/textfile.h"
+#include "platform/textfile.h"
 
 namespace relaybox {
 

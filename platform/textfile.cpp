@@ -1,4 +1,4 @@
-#include "settings/textfile.h"
+#include "platform/textfile.h"
 
 #include <cstdio>
 #include <memory>
@@ -149,7 +149,7 @@ void syncFolder(const fs::path &file)
 
 std::optional<std::string> readTextFile(const fs::path &path, std::size_t maxBytes)
 {
-    // A folder, a pipe or a device is no settings file; a pipe would block the read.
+    // A folder, a pipe or a device is not a file of ours; a pipe would block the read.
     std::error_code error;
     if (!fs::is_regular_file(path, error))
         return std::nullopt;
