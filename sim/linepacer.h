@@ -4,9 +4,10 @@
 #include <cstddef>
 #include <optional>
 
-// The 9600-baud line's pace for one direction: byte k of a run may pass at start + k x 1.0417 ms
-// (ten bits per byte). When the thread wakes late, the bytes whose slots have passed go together
-// (a few at most), so the rate never exceeds the line's. Disabled, every byte may pass at once.
+// The 9600-baud line's pace for one direction: a byte has passed once its ten bits have, so byte
+// k of a run passes at start + (k + 1) x 1.0417 ms. When the thread wakes late, the bytes whose
+// slots have passed go together (a few at most), so the rate never exceeds the line's. Disabled,
+// every byte may pass at once.
 
 namespace relaybox::sim {
 
@@ -20,11 +21,12 @@ public:
         : m_enabled(enabled)
     { }
 
-    // Bytes join a queue that was empty: the line is idle, the first may go now.
+    // Bytes join a queue that was empty: the line is idle, the first is through one byte time
+    // from now.
     void wake(Clock::time_point now)
     {
-        if (m_next < now)
-            m_next = now;
+        if (m_next < now + kByteTime)
+            m_next = now + kByteTime;
     }
     std::size_t allowance(Clock::time_point now, std::size_t waiting) const
     {

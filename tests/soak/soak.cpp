@@ -7,13 +7,17 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <signal.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/scripteddialogs.h"
 #include "panel/mainmenu.h"
@@ -37,6 +41,41 @@ constexpr bool kSanitized = false;
 #else
 constexpr bool kSanitized = false;
 #endif
+
+// The simulator as a process of its own, so that only the manager's memory is measured. It is
+// started before any thread of ours exists (the thread checker cannot follow a fork from a
+// threaded process) and runs until its standard input closes.
+struct Simulator
+{
+    Simulator(const std::string &program, const std::string &link)
+    {
+        int input[2];
+        if (::pipe(input) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        posix_spawn_file_actions_addclose(&actions, input[1]);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        const char *arguments[] = { program.c_str(), "--banks", "16", "--drift", "--link", link.c_str(), nullptr };
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, const_cast<char **>(arguments), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(input[0]);
+        control = input[1];
+    }
+
+    ~Simulator()
+    {
+        if (control >= 0)
+            ::close(control);
+        if (pid > 0)
+            ::waitpid(pid, nullptr, 0);
+    }
+
+    pid_t pid = -1;
+    int control = -1;
+};
 
 long residentKiB()
 {
@@ -94,18 +133,15 @@ void editTimers(SharedState &state, std::mt19937 &random)
 
 int main(int argc, char **argv)
 {
+    QTemporaryDir folder;
+    const QString link = folder.filePath("relaybox-sim");
+    const std::string programFolder = QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath().toStdString();
+    Simulator simulator(programFolder + "/relaybox-sim", link.toStdString());
+
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const Options options = parse(application.arguments());
-
-    // The switch runs as a process of its own, so that only the manager's memory is measured.
-    QTemporaryDir folder;
-    const QString link = folder.filePath("relaybox-sim");
-    QProcess simulator;
-    simulator.setStandardOutputFile(QProcess::nullDevice());
-    simulator.start(QDir(QCoreApplication::applicationDirPath()).filePath("relaybox-sim"),
-                    { "--banks", "16", "--drift", "--link", link });
-    if (!simulator.waitForStarted() || !QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 5000)) {
+    if (simulator.pid < 0 || !QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 5000)) {
         std::printf("FAIL: the simulator did not start\n");
         return 2;
     }
@@ -171,8 +207,6 @@ int main(int argc, char **argv)
     const long endRss = residentKiB();
     const bool linked = window.link().isPortOpen();
     window.link().closeLink();
-    simulator.closeWriteChannel();
-    simulator.waitForFinished(3000);
     std::printf("status lines        %ld (%.0f a second)\n", lines, lines / seconds);
     std::printf("transfer replies    %ld\n", transferReplies);
     std::printf("seconds             %.1f\n", seconds);

@@ -1,0 +1,89 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "common/simwindow.h"
+#include "resources/panelart.h"
+#include "schedule/tform4.h"
+
+using namespace relaybox;
+using namespace std::chrono_literals;
+using testing::SimWindow;
+
+namespace {
+
+// Fills a row of the open Set Timer dialog as the operator would, then ticks its Enable box.
+void setRow(TForm4 &dialog, int row, int mode, int hour, int minute)
+{
+    dialog.findChild<QComboBox *>(QStringLiteral("cmbMode%1").arg(row))->setCurrentIndex(mode);
+    dialog.findChild<QLineEdit *>(QStringLiteral("edtHour%1").arg(row))->setText(QString::number(hour));
+    dialog.findChild<QLineEdit *>(QStringLiteral("edtMinute%1").arg(row))->setText(QString::number(minute));
+    dialog.findChild<QCheckBox *>(QStringLiteral("chkEnable%1").arg(row))->click();
+}
+
+// Opens the Set Timer dialog on bank 1 from the Time menu, fills it, and presses OK.
+void setTimers(SimWindow &w, const std::function<void(TForm4 &)> &fill)
+{
+    TForm4 &dialog = w.form->setTimerDialog();
+    QTimer::singleShot(0, &dialog, [&] {
+        fill(dialog);
+        dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
+    });
+    w.form->SetTimer1Click();
+}
+
+ScheduleEntry committedOn(SimWindow &w, int bank, int port)
+{
+    std::lock_guard lock(w.state.mutex);
+    return w.state.schedules.committedOn[bank][port];
+}
+
+} // namespace
+
+class TestScheduleEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A bank-wide "After" timer: the switch confirms it and all eight ports count down.
+    void bankWideTimerCountsDownOnEveryPort()
+    {
+        SimWindow w(testing::banks(2));
+        QVERIFY(w.link());
+        setTimers(w, [](TForm4 &dialog) { setRow(dialog, 1, ModeAfter, 1, 30); });
+        QVERIFY(w.simSaw("RX /T0101 0013000\\"));
+        QTRY_COMPARE(committedOn(w, 0, 0).enabled, std::uint8_t(1));
+        QCOMPARE(committedOn(w, 0, 0).scope, int(BankScope));
+        QTRY_COMPARE(w.queued(), std::size_t(0));
+
+        w.form->tmFlash1Timer();
+        for (int port = 1; port <= 8; ++port)
+            QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime1%1").arg(port))->text(),
+                     QStringLiteral(" 1:30"));
+        QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime21"))->text(), QString());
+    }
+
+    // An "At" timer a minute ahead fires in the switch; the next poll shows the port on.
+    void atTimerFiresAndTheLampFollows()
+    {
+        SimWindow w(testing::banks(1));
+        QVERIFY(w.link());
+        setTimers(w, [](TForm4 &dialog) { setRow(dialog, 4, ModeAt, 10, 1); });
+        QVERIFY(w.simSaw("RX /T0131 0000100\\"));
+        QTRY_COMPARE(committedOn(w, 0, 2).enabled, std::uint8_t(1));
+        QVERIFY(!w.state.bank(1).isOn(2));
+
+        w.simulated->advanceClock(61s);
+        QVERIFY(w.simSaw("TIMER FIRED"));
+        w.form->link().tmQueryTimer();
+        QTRY_VERIFY(w.state.bank(1).isOn(2));
+        const PanelArt art;
+        QTRY_COMPARE(w.form->findChild<QLabel *>("imLed13")->pixmap().toImage(), art.lamp(2).toImage());
+    }
+};
+
+QTEST_MAIN(TestScheduleEndToEnd)
+#include "tst_schedulee2e.moc"
