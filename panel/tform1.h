@@ -14,8 +14,6 @@
 #include "resources/panelart.h"
 #include "settings/settings.h"
 
-class TOKRightDlg;
-
 // The main window: the bank panels, the menus and the operator's commands, and the wiring of the
 // link, the dialogs and the maintenance features.
 
@@ -27,6 +25,7 @@ class NotificationIcon;
 class PanelStack;
 class TForm4;
 class TForm5;
+class TOKRightDlg;
 
 // What the window needs from outside, so that tests can run it against their own ports, clock,
 // settings file and message boxes.

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <algorithm>
 
+namespace relaybox {
 namespace {
 
 constexpr QSize kClientSize(402, 235);
@@ -37,7 +38,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 
 } // namespace
 
-TOKRightDlg::TOKRightDlg(relaybox::Settings &settings, const QStringList &portNames,
+TOKRightDlg::TOKRightDlg(Settings &settings, const QStringList &portNames,
                          std::function<bool()> linkUp, QWidget *parent)
     : QDialog(parent,
               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
@@ -163,3 +164,5 @@ void TOKRightDlg::loadControls()
     m_setRtc->setChecked(m_settings.setRtc);
     m_restoreStatus->setChecked(m_settings.restoreStatus);
 }
+
+} // namespace relaybox

@@ -12,14 +12,16 @@ class QPushButton;
 
 // The Configuration dialog: edits port, auto-connect, prompt, clock sync and restore-status.
 // Its port list and auto-connect box also hold the choice that Connect reads while it is hidden.
+namespace relaybox {
+
 class TOKRightDlg : public QDialog
 {
     Q_OBJECT
 
 public:
     // portNames are the host port table's slots in order: "AUTO", then the discovered ports.
-    TOKRightDlg(relaybox::Settings &settings, const QStringList &portNames,
-                std::function<bool()> linkUp, QWidget *parent = nullptr);
+    TOKRightDlg(Settings &settings, const QStringList &portNames, std::function<bool()> linkUp,
+                QWidget *parent = nullptr);
 
     // What Connect copies into the settings, as the controls stand.
     int selectedPort() const;
@@ -46,7 +48,7 @@ protected:
 private:
     void loadControls();
 
-    relaybox::Settings &m_settings;
+    Settings &m_settings;
     std::function<bool()> m_linkUp;
     QPushButton *m_ok;
     QPushButton *m_cancel;
@@ -56,3 +58,5 @@ private:
     QCheckBox *m_setRtc;
     QCheckBox *m_restoreStatus;
 };
+
+} // namespace relaybox

@@ -8,6 +8,7 @@
 #include "settings/tokrightdlg.h"
 
 using relaybox::Settings;
+using relaybox::TOKRightDlg;
 
 namespace {
 
