@@ -21,6 +21,8 @@ public:
         : m_enabled(enabled)
     { }
 
+    bool enabled() const { return m_enabled; }
+
     // Bytes join a queue that was empty: the line is idle, the first is through one byte time
     // from now.
     void wake(Clock::time_point now)

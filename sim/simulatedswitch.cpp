@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <future>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "sim/controlcommand.h"
@@ -282,7 +283,7 @@ void SimulatedSwitch::readIn(Clock::time_point now)
     }
 }
 
-int SimulatedSwitch::pollTimeout(Clock::time_point now) const
+timespec SimulatedSwitch::pollTimeout(Clock::time_point now) const
 {
     Clock::time_point wake = now + kIdlePoll;
     const auto earliest = [&wake](Clock::time_point at) {
@@ -291,25 +292,37 @@ int SimulatedSwitch::pollTimeout(Clock::time_point now) const
     };
     if (const auto deadline = m_model.nextDeadline())
         earliest(m_start + *deadline);
-    if (!m_in.empty()) {
-        if (const auto slot = m_inPacer.nextSlot(now))
-            earliest(*slot);
-        else
-            earliest(now);
-    }
-    if (!m_out.empty())
-        if (const auto slot = m_outPacer.nextSlot(now))
-            earliest(*slot);
+    if (!m_in.empty() && !m_inPacer.nextSlot(now))
+        earliest(now);
+    // A paced byte's slot is reached by sleeping until shortly before it and spinning the rest.
+    if (const auto slot = nextPacedSlot(now))
+        earliest(*slot - kSpinLead);
     if (m_readPausedUntil > now)
         earliest(m_readPausedUntil);
     if (wake <= now)
-        return 0;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
-    return int(wait.count());
+        return {};
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(wake - now);
+    return { time_t(wait.count() / 1'000'000'000), long(wait.count() % 1'000'000'000) };
+}
+
+std::optional<SimulatedSwitch::Clock::time_point>
+SimulatedSwitch::nextPacedSlot(Clock::time_point now) const
+{
+    std::optional<Clock::time_point> next;
+    if (!m_in.empty())
+        next = m_inPacer.nextSlot(now);
+    if (!m_out.empty()) {
+        if (const auto slot = m_outPacer.nextSlot(now); slot && (!next || *slot < *next))
+            next = slot;
+    }
+    return next;
 }
 
 void SimulatedSwitch::run()
 {
+    // A paced line is only as exact as the thread's wake-ups: ask for no timer slack.
+    if (m_outPacer.enabled())
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     while (true) {
         runTasks();
         {
@@ -331,9 +344,15 @@ void SimulatedSwitch::run()
             if (!m_out.empty() && !m_outPacer.nextSlot(now))
                 fds[1].events |= POLLOUT;
         }
-        const int ready = poll(fds, 2, pollTimeout(now));
-        if (ready <= 0)
+        const timespec timeout = pollTimeout(now);
+        const int ready = ppoll(fds, 2, &timeout, nullptr);
+        if (ready <= 0) {
+            // This machine's wake-ups come late by tens of microseconds, three times a firmware
+            // byte; spinning the last stretch keeps the paced line at its own speed.
+            if (const auto slot = nextPacedSlot(Clock::now()); slot && *slot - Clock::now() <= kSpinLead)
+                while (Clock::now() < *slot) { }
             continue;
+        }
         if (fds[0].revents & POLLIN) {
             char drain[64];
             while (read(m_wake[0], drain, sizeof drain) > 0) { }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <time.h>
 
 #include "sim/devicemodel.h"
 #include "sim/eventlog.h"
@@ -76,7 +77,10 @@ private:
     void feedModel(Clock::time_point now);
     void writeOut(Clock::time_point now);
     void readIn(Clock::time_point now);
-    int pollTimeout(Clock::time_point now) const;
+    // How long the serving thread may sleep; to the nanosecond, so that the line pace holds.
+    timespec pollTimeout(Clock::time_point now) const;
+    std::optional<Clock::time_point> nextPacedSlot(Clock::time_point now) const;
+    static constexpr std::chrono::microseconds kSpinLead { 200 };
 
     const Clock::time_point m_start;
     EventLog m_log;
