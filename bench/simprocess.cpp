@@ -80,6 +80,23 @@ std::string SimProcess::linkPath() const
     return {};
 }
 
+std::string SimProcess::waitForLineStarting(const std::string &prefix) const
+{
+    for (int i = 0; i < 200; ++i) {
+        std::istringstream lines(readFile(m_output));
+        for (std::string line; std::getline(lines, line);) {
+            // Event lines carry their time stamp first.
+            const auto space = line.find(' ');
+            if (line.rfind(prefix, 0) == 0)
+                return line;
+            if (space != std::string::npos && line.compare(space + 1, prefix.size(), prefix) == 0)
+                return line.substr(space + 1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {};
+}
+
 int SimProcess::countLinesEndingWith(const std::string &suffix) const
 {
     std::istringstream lines(readFile(m_output));

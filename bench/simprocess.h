@@ -22,6 +22,8 @@ public:
     std::string linkPath() const;
     // How many lines of its output end with `suffix`.
     int countLinesEndingWith(const std::string &suffix) const;
+    // The first output line that starts with `prefix`, waiting up to two seconds for it.
+    std::string waitForLineStarting(const std::string &prefix) const;
 
 private:
     std::string m_output;

@@ -6,21 +6,14 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <random>
-#include <spawn.h>
-#include <sstream>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 #include "figure.h"
+#include "simprocess.h"
 #include "maintenance/firmwareupgrade.h"
 #include "maintenance/maintenancemessages.h"
-
-extern char **environ;
 
 namespace relaybox::bench {
 namespace {
@@ -82,100 +75,13 @@ CpuTime cpuTime()
     return { seconds(usage.ru_utime), seconds(usage.ru_stime) };
 }
 
-std::string programDir()
-{
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    std::string exe(path, std::size_t(length));
-    return exe.substr(0, exe.rfind('/'));
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// relaybox-sim with its output in a file and its input on a pipe; closing the pipe ends it.
-class SimProgram
-{
-public:
-    SimProgram(const std::string &dir, const std::string &image, bool pace)
-        : m_output(dir + (pace ? "/paced.log" : "/unpaced.log"))
-    {
-        const std::string program = programDir() + "/relaybox-sim";
-        std::vector<std::string> args { program,         "--banks",        "1",  "--link",
-                                        dir + "/switch", "--expect-image", image };
-        if (pace)
-            args.push_back("--pace");
-        std::vector<char *> argv;
-        for (std::string &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        int input[2];
-        if (pipe(input) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-        posix_spawn_file_actions_addclose(&actions, input[1]);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_output.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(input[0]);
-        m_input = input[1];
-    }
-
-    ~SimProgram()
-    {
-        if (m_input >= 0)
-            close(m_input);
-        if (m_pid > 0)
-            waitpid(m_pid, nullptr, 0);
-    }
-
-    // The path the simulator linked, once it has printed it.
-    std::string linkPath() const
-    {
-        for (int i = 0; i < 500 && m_pid > 0; ++i) {
-            const std::string text = readFile(m_output);
-            const auto end = text.find('\n');
-            if (text.rfind("LINK ", 0) == 0 && end != std::string::npos)
-                return text.substr(5, end - 5);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return {};
-    }
-
-    std::string uploadEnd() const
-    {
-        for (int i = 0; i < 200; ++i) {
-            const std::string text = readFile(m_output);
-            const auto at = text.find("UPLOAD END");
-            if (at != std::string::npos)
-                return text.substr(at, text.find('\n', at) - at);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return "no UPLOAD END";
-    }
-
-private:
-    std::string m_output;
-    pid_t m_pid = -1;
-    int m_input = -1;
-};
-
 Run upload(const std::string &dir, const std::string &image, bool pace)
 {
     Run run;
-    SimProgram sim(dir, image, pace);
+    std::vector<std::string> options { "--banks", "1", "--link", dir + "/switch", "--expect-image", image };
+    if (pace)
+        options.push_back("--pace");
+    SimProcess sim(options, dir + (pace ? "/paced.log" : "/unpaced.log"));
     const std::string link = sim.linkPath();
     if (link.empty()) {
         run.failure = "relaybox-sim did not start";
@@ -228,7 +134,9 @@ Run upload(const std::string &dir, const std::string &image, bool pace)
     loop.exec();
     controller.closeLink();
 
-    const std::string end = sim.uploadEnd();
+    std::string end = sim.waitForLineStarting("UPLOAD END");
+    if (end.empty())
+        end = "no UPLOAD END";
     if (dialogs.messages.value(0) != kUpgradeCompletedMessage
         || end.find(" ok") == std::string::npos || last == Clock::time_point {}) {
         run.failure = dialogs.messages.value(0).toStdString() + " / " + end;
