@@ -42,6 +42,28 @@ auto locked(SharedState &state, F read)
     return read();
 }
 
+// A link controller of its own, with the timers a test gives it.
+struct Link
+{
+    explicit Link(LinkTimings timings = {})
+        : link(state, clock, dialogs, makeSerialPort, timings)
+    {
+    }
+
+    SharedState state;
+    FixedClock clock;
+    testing::ScriptedDialogs dialogs;
+    LinkController link;
+};
+
+LinkTimings shortWatchdog(std::chrono::milliseconds watchdog)
+{
+    LinkTimings timings;
+    timings.poll = 100ms;
+    timings.watchdog = watchdog;
+    return timings;
+}
+
 } // namespace
 
 class TestLinkEndToEnd : public QObject
@@ -182,10 +204,8 @@ private slots:
     {
         auto simulated = testing::startSwitch(testing::banks(3, 4.5));
         QVERIFY(simulated);
-        SharedState state;
-        FixedClock clock;
-        testing::ScriptedDialogs dialogs;
-        LinkController link(state, clock, dialogs);
+        Link l;
+        auto &[state, clock, dialogs, link] = l;
         QSignalSpy counts(&link, &LinkController::bankCountChanged);
         QElapsedTimer sinceStart;
         sinceStart.start();
@@ -210,10 +230,8 @@ private slots:
     {
         auto simulated = testing::startSwitch(testing::banks(2));
         QVERIFY(simulated);
-        SharedState state;
-        FixedClock clock;
-        testing::ScriptedDialogs dialogs;
-        LinkController link(state, clock, dialogs);
+        Link l;
+        auto &[state, clock, dialogs, link] = l;
         QVERIFY(link.startLink(simulated->path()));
         QTRY_COMPARE(state.bankCount(), 2);
         QVERIFY(link.sendFrame("/O023\\"));
@@ -228,13 +246,8 @@ private slots:
     {
         auto simulated = testing::startSwitch(testing::banks(1));
         QVERIFY(simulated);
-        SharedState state;
-        FixedClock clock;
-        testing::ScriptedDialogs dialogs;
-        LinkTimings timings;
-        timings.poll = 100ms;
-        timings.watchdog = 400ms;
-        LinkController link(state, clock, dialogs, makeSerialPort, timings);
+        Link l(shortWatchdog(400ms));
+        auto &[state, clock, dialogs, link] = l;
         QVERIFY(link.startLink(simulated->path()));
         QTRY_COMPARE(state.bankCount(), 1);
         simulated->command("silent on");
@@ -249,13 +262,8 @@ private slots:
     {
         auto simulated = testing::startSwitch(testing::banks(2));
         QVERIFY(simulated);
-        SharedState state;
-        FixedClock clock;
-        testing::ScriptedDialogs dialogs;
-        LinkTimings timings;
-        timings.poll = 100ms;
-        timings.watchdog = 500ms;
-        LinkController link(state, clock, dialogs, makeSerialPort, timings);
+        Link l(shortWatchdog(500ms));
+        auto &[state, clock, dialogs, link] = l;
         QVERIFY(link.startLink(simulated->path()));
         QTRY_COMPARE(state.bankCount(), 2);
         simulated->command("hangup");
