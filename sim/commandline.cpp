@@ -195,6 +195,8 @@ std::string helpText()
                "  current BANK AMPS     load of one bank\n"
                "  drift on|off          drifting loads (drift continues from set values)\n"
                "  flag BANK PORT on|off show F for the port in the timer letters\n"
+               "  stuck BANK PORT on|off a stuck relay: the port keeps its state whatever the\n"
+               "                        host or a timer asks\n"
                "  report-timers         send every held timer as \"/T0231 000 04 30\\\"\n"
                "  clock-fail on|off     as --clock-fail\n"
                "  advance SECONDS       move the switch's clock forward; due timers fire\n"

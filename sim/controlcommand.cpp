@@ -231,6 +231,13 @@ ControlResult ControlCommand::run(std::string_view line, DeviceModel &model, Mil
             return error("flag takes a bank from 1 to 16 and a port from 1 to 8");
         return ok(command);
     }
+    if (name == "stuck" && count == 4 && onOff(args[3])) {
+        const auto bank = integer(args[1]);
+        const auto port = integer(args[2]);
+        if (!bank || !port || !model.setStuck(int(*bank), int(*port), *onOff(args[3])))
+            return error("stuck takes a bank from 1 to 16 and a port from 1 to 8");
+        return ok(command);
+    }
     if (name == "report-timers" && count == 1) {
         const int sent = model.reportTimers(now);
         ControlResult result = ok(command);

@@ -338,6 +338,8 @@ void DeviceModel::sendStatus()
 
 void DeviceModel::setPort(int bank, int port, bool on, std::array<bool, kMaxBanks> &changed)
 {
+    if (m_banks[bank - 1].stuck[port - 1])
+        return;
     bool &state = m_banks[bank - 1].on[port - 1];
     if (state != on) {
         state = on;
@@ -418,6 +420,14 @@ bool DeviceModel::setFlag(int bank, int port, bool flagged)
     if (bank < 1 || bank > kMaxBanks || port < 1 || port > kPorts)
         return false;
     m_banks[bank - 1].flagged[port - 1] = flagged;
+    return true;
+}
+
+bool DeviceModel::setStuck(int bank, int port, bool stuck)
+{
+    if (bank < 1 || bank > kMaxBanks || port < 1 || port > kPorts)
+        return false;
+    m_banks[bank - 1].stuck[port - 1] = stuck;
     return true;
 }
 

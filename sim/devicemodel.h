@@ -71,6 +71,7 @@ public:
     bool setCurrent(int bank, double amps);
     void setDrift(bool on, Millis now);
     bool setFlag(int bank, int port, bool flagged);
+    bool setStuck(int bank, int port, bool stuck); // the relay keeps its state whatever is asked
     int reportTimers(Millis now); // returns how many timers were sent
     void setClockFail(bool on) { m_clockFail = on; }
     bool advanceClock(std::chrono::seconds by, Millis now);
@@ -107,6 +108,7 @@ private:
     {
         std::array<bool, kPorts> on {};
         std::array<bool, kPorts> flagged {};
+        std::array<bool, kPorts> stuck {};
         double amps = 0.0;
     };
 

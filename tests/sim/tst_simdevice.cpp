@@ -62,6 +62,17 @@ private slots:
         QCOMPARE(device.eventsStartingWith("REJECT ").size(), rejects);
     }
 
+    void stuckRelayKeepsItsState()
+    {
+        DeviceDriver device;
+        ControlCommand::run("stuck 1 3 on", device.model, device.now);
+        device.send("/O010\\");
+        QCOMPARE(device.letters(1), QString("OOCOOOOO"));
+        ControlCommand::run("stuck 1 3 off", device.model, device.now);
+        device.send("/O013\\");
+        QCOMPARE(device.letters(1), QString("OOOOOOOO"));
+    }
+
     void statusPoll_data()
     {
         QTest::addColumn<bool>("split");

@@ -132,6 +132,7 @@ private slots:
                                   "current BANK AMPS",
                                   "drift on|off",
                                   "flag BANK PORT on|off",
+                                  "stuck BANK PORT on|off",
                                   "report-timers",
                                   "clock-fail on|off",
                                   "advance SECONDS",
