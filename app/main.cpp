@@ -40,6 +40,38 @@ private:
     relaybox::OperatorDialogs &m_dialogs;
 };
 
+// Only Exit or closing the main window ends the program. Qt would also quit when the last visible
+// window closes, and while the main window lives in the notification area that is any message box
+// the operator acknowledges.
+class QuitWithMainWindow final : public QObject
+{
+public:
+    explicit QuitWithMainWindow(QWidget *mainWindow)
+        : QObject(mainWindow)
+        , m_mainWindow(mainWindow)
+    {
+        mainWindow->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_mainWindow && event->type() == QEvent::Close) {
+            // Decided once the close has run: a window that refused to close stays.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!m_mainWindow->isVisible())
+                        QCoreApplication::quit();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_mainWindow;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -52,6 +84,8 @@ int main(int argc, char **argv)
     application.setOrganizationName(QString::fromLatin1(kOrganizationFolderName));
     application.setApplicationName(QString::fromLatin1(kApplicationFolderName));
     application.setDesktopFileName(QStringLiteral("relaybox"));
+    // Boxes shown at start-up and from the notification area must not end the program either.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     SharedState state;
     SystemClock clock;
@@ -64,6 +98,7 @@ int main(int argc, char **argv)
     environment.hostPorts = [portsFolder] { return discoverHostPorts(portsFolder); };
 
     TForm1 form1(std::move(environment));
+    new QuitWithMainWindow(&form1);
     TForm2 form2(&form1);
     QObject::connect(&form1, &TForm1::aboutRequested, &form2, &QDialog::exec);
 

@@ -90,6 +90,7 @@ void LinkController::closePort()
     }
     m_tmQuery.stop();
     m_tmOpenComError.stop();
+    endUpload();
     emit portClosed();
 }
 
@@ -116,6 +117,7 @@ void LinkController::linkLostReport()
 
 void LinkController::resetLink()
 {
+    endUpload();
     resetLinkState(m_state);
     emit linkResetRequested();
 }
@@ -140,9 +142,39 @@ bool LinkController::sendFrame(const std::string &frame)
 
 bool LinkController::sendBytes(const char *data, std::size_t size)
 {
+    if (m_uploadHoldsLine)
+        return false;
+    return writeToPort(data, size);
+}
+
+bool LinkController::sendUploadBytes(const char *data, std::size_t size)
+{
+    if (!m_uploadHoldsLine)
+        return false;
+    return writeToPort(data, size);
+}
+
+bool LinkController::writeToPort(const char *data, std::size_t size)
+{
     if (!isPortOpen())
         return false;
     return m_port->write(data, size) == long(size);
+}
+
+void LinkController::beginUpload()
+{
+    if (m_uploadHoldsLine || !isPortOpen())
+        return;
+    m_uploadHoldsLine = true;
+    emit uploadHoldsLineChanged(true);
+}
+
+void LinkController::endUpload()
+{
+    if (!m_uploadHoldsLine)
+        return;
+    m_uploadHoldsLine = false;
+    emit uploadHoldsLineChanged(false);
 }
 
 void LinkController::purgeInput()

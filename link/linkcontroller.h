@@ -57,9 +57,17 @@ public:
     void startOfLinkAnnouncement();
 
     // Whole frames, one write each; false when no port is open or the write failed (the frame is
-    // then lost, as on the switch's line).
+    // then lost, as on the switch's line). While a firmware upload holds the line every other
+    // frame is dropped here, silently: a byte between the image's bytes would corrupt the image.
     bool sendFrame(const std::string &frame);
     bool sendBytes(const char *data, std::size_t size);
+
+    // From the Upgrade start command (or the chosen image in loader mode) until completion, the
+    // failure path or link reset, only the upload writes, through sendUploadBytes.
+    void beginUpload();
+    void endUpload();
+    bool uploadHoldsLine() const { return m_uploadHoldsLine; }
+    bool sendUploadBytes(const char *data, std::size_t size);
     void purgeInput();
     bool isPortOpen() const { return m_port && m_port->isOpen(); }
 
@@ -84,9 +92,11 @@ signals:
     void panelRefresh(relaybox::UpdateKind kind, int bank);
     void updateArrived(relaybox::UiUpdate update); // every kind but panel, queue and count
     void announced(); // the Restore-status setting went out: clock sync may start
+    void uploadHoldsLineChanged(bool holds); // commands that send frames are unavailable
 
 private:
     void closePort();
+    bool writeToPort(const char *data, std::size_t size);
     void dispatch(const ReplyEffects &effects);
     void onIdentifyAnswer();
     void runUpdate(const UiUpdate &update);
@@ -106,6 +116,7 @@ private:
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<Receiver> m_receiver;
     std::unique_ptr<TMyThread> m_thread;
+    bool m_uploadHoldsLine = false;
 };
 
 } // namespace relaybox

@@ -23,6 +23,8 @@ ClockSync::ClockSync(SharedState &state, LinkController &link, const HostClock &
     m_tmRTCErr.setObjectName(QStringLiteral("tmRTCErr"));
     m_tmRTCErr.setInterval(m_intervals.errorDelay);
     connect(&m_tmRTCErr, &QTimer::timeout, this, &ClockSync::tmRTCErrTimer);
+    connect(&m_link, &LinkController::uploadHoldsLineChanged, this,
+            &ClockSync::uploadHoldsLineChanged);
 }
 
 void ClockSync::SetDeviceClock()
@@ -54,7 +56,26 @@ void ClockSync::tmSetRTCTimer()
 {
     m_tmSetRTC.setInterval(m_intervals.hourly);
     m_tmSetRTC.start();
+    // A frame between the bytes of a firmware image would corrupt it: the set waits.
+    if (m_link.uploadHoldsLine()) {
+        m_setDeferred = true;
+        return;
+    }
     SetDeviceClock();
+}
+
+void ClockSync::uploadHoldsLineChanged(bool holds)
+{
+    if (holds || !m_setDeferred || !m_link.isPortOpen())
+        return;
+    {
+        // A loader has no clock; the set waits for the firmware that a new upload brings.
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.link.loaderMode)
+            return;
+    }
+    m_setDeferred = false;
+    arm();
 }
 
 void ClockSync::tmRTCErrTimer()
@@ -88,6 +109,7 @@ void ClockSync::handleUpdate(const UiUpdate &update)
 void ClockSync::stop()
 {
     m_tmSetRTC.stop();
+    m_setDeferred = false;
 }
 
 void ClockSync::arm()

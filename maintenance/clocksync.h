@@ -38,6 +38,8 @@ public:
     // invokes it through its menu item, which is disabled while SetRTC is on.
     void mlStartSetRTC_PeriodClick();
 
+    // While a firmware upload holds the line the set is deferred; a second after the upload
+    // has ended it goes out, and hourly from then on.
     void tmSetRTCTimer();
     void tmRTCErrTimer();
 
@@ -53,6 +55,7 @@ public:
 
 private:
     void arm();
+    void uploadHoldsLineChanged(bool holds);
 
     SharedState &m_state;
     LinkController &m_link;
@@ -62,6 +65,7 @@ private:
     ClockSyncIntervals m_intervals;
     QTimer m_tmSetRTC;
     QTimer m_tmRTCErr;
+    bool m_setDeferred = false;
 };
 
 } // namespace relaybox

@@ -40,10 +40,15 @@ FirmwareUpgrade::FirmwareUpgrade(SharedState &state, LinkController &link, Opera
         m_link.purgeInput();
         m_link.closeLink();
     });
+    // An image belongs to the link on which it was chosen.
+    connect(&m_link, &LinkController::portClosed, this, &FirmwareUpgrade::linkReset);
 }
 
 void FirmwareUpgrade::Upgrade1Click()
 {
+    // A second Upgrade would restart the image from its first byte in the middle of the upload.
+    if (m_link.uploadHoldsLine())
+        return;
     m_link.stopPolling();
     emit flashingStopRequested();
 
@@ -65,9 +70,12 @@ void FirmwareUpgrade::Upgrade1Click()
         return;
     }
     m_session.load(image.bytes);
+    m_link.beginUpload();
     // A loader that already runs prints its prompt by itself.
-    if (!loaderMode)
-        m_link.sendFrame(frames::upgradeStart());
+    if (!loaderMode) {
+        const std::string start = frames::upgradeStart();
+        m_link.sendUploadBytes(start.data(), start.size());
+    }
 }
 
 void FirmwareUpgrade::giveUp(bool loaderMode)
@@ -89,7 +97,7 @@ void FirmwareUpgrade::resumePolling()
 void FirmwareUpgrade::closeAfterDelay()
 {
     // What the loader still says in the meantime is dropped with the input, not acted on.
-    m_uploading = false;
+    endUpload();
     m_tmUpgradeTimeOut.stop();
     m_closeDelay.start();
 }
@@ -121,13 +129,14 @@ void FirmwareUpgrade::handleUpdate(const UiUpdate &update)
 
 void FirmwareUpgrade::loaderStart()
 {
-    // Without an image there is nothing to send; zero bytes would be taken as firmware.
-    if (!m_session.hasImage())
+    // Without an image chosen on this link there is nothing to send; zero bytes, or an image
+    // from an earlier link, would be taken as firmware.
+    if (!m_session.hasImage() || !m_link.uploadHoldsLine())
         return;
     m_link.purgeInput();
     for (const std::uint8_t byte : m_session.firstBurst()) {
         const char c = char(byte);
-        m_link.sendBytes(&c, 1);
+        m_link.sendUploadBytes(&c, 1);
     }
     m_uploading = true;
     // A longer image needs byte requests; when none comes (the line went dead right after the
@@ -135,6 +144,7 @@ void FirmwareUpgrade::loaderStart()
     if (m_session.length() > UploadSession::kBurst)
         m_tmUpgradeTimeOut.start();
     emit progressChanged(0);
+    m_windowShown = true;
     emit windowShowRequested();
 }
 
@@ -146,7 +156,7 @@ void FirmwareUpgrade::byteRequest()
     m_tmUpgradeTimeOut.stop();
     if (const auto step = m_session.nextByte()) {
         const char c = char(step->byte);
-        m_link.sendBytes(&c, 1);
+        m_link.sendUploadBytes(&c, 1);
         emit progressChanged(step->percent);
     }
     m_tmUpgradeTimeOut.start();
@@ -161,7 +171,6 @@ void FirmwareUpgrade::completion()
 {
     emit logLineAppended(lastLine());
     m_tmUpgradeTimeOut.stop();
-    m_uploading = false;
     {
         std::lock_guard lock(m_state.mutex);
         // The new firmware runs (its Identify answer follows): no loader any more.
@@ -171,9 +180,10 @@ void FirmwareUpgrade::completion()
         for (int bank = 1; bank <= banks; ++bank)
             m_state.banks[bank].versionText = std::string(kVersionPending);
     }
+    endUpload();
     m_link.sendFrame(frames::identify());
     m_dialogs.message(QString(), kUpgradeCompletedMessage, MessageIcon::None);
-    emit windowCloseRequested();
+    closeWindow();
     m_link.sendFrame(frames::versionQuery());
     emit logCleared();
     m_link.startOfLinkAnnouncement();
@@ -188,7 +198,7 @@ void FirmwareUpgrade::firmwareFailure()
 {
     // The loader gave the upload up; the time-out must not end the link while the operator
     // picks the image again.
-    m_uploading = false;
+    endUpload();
     m_tmUpgradeTimeOut.stop();
     m_dialogs.message(kApplicationTitle, kFirmwareFailureMessage, MessageIcon::None);
     Upgrade1Click();
@@ -197,9 +207,9 @@ void FirmwareUpgrade::firmwareFailure()
 void FirmwareUpgrade::tmUpgradeTimeOutTimer()
 {
     m_tmUpgradeTimeOut.stop();
-    m_uploading = false;
+    endUpload();
     m_dialogs.message(QString(), kUpgradeTimeoutMessage, MessageIcon::Error);
-    emit windowCloseRequested();
+    closeWindow();
     m_link.closeLink();
 }
 
@@ -207,7 +217,23 @@ void FirmwareUpgrade::linkReset()
 {
     m_tmUpgradeTimeOut.stop();
     m_closeDelay.stop();
+    endUpload();
+    // A cancelled repair or a lost link must not leave the window up without a link.
+    if (m_windowShown)
+        closeWindow();
+}
+
+void FirmwareUpgrade::closeWindow()
+{
+    m_windowShown = false;
+    emit windowCloseRequested();
+}
+
+void FirmwareUpgrade::endUpload()
+{
     m_uploading = false;
+    m_session.forget();
+    m_link.endUpload();
 }
 
 QString FirmwareUpgrade::lastLine() const

@@ -40,7 +40,8 @@ public:
     void handleUpdate(const relaybox::UiUpdate &update);
 
     void tmUpgradeTimeOutTimer();
-    // Link reset: the time-out and a pending close stop, an upload in progress is over.
+    // Link reset: the time-out and a pending close stop, an upload in progress is over, the
+    // image is forgotten and the window closes.
     void linkReset();
 
     QTimer &tmUpgradeTimeOut() { return m_tmUpgradeTimeOut; }
@@ -65,6 +66,9 @@ private:
     // No image was taken: a loader needs one, so the link ends; a running firmware goes on.
     void giveUp(bool loaderMode);
     void resumePolling();
+    // The image is forgotten and the line is free for other frames again.
+    void endUpload();
+    void closeWindow();
     void closeAfterDelay();
     QString lastLine() const;
 
@@ -76,6 +80,7 @@ private:
     QTimer m_tmUpgradeTimeOut;
     QTimer m_closeDelay;
     bool m_uploading = false; // from the loader's prompt to completion, failure or time-out
+    bool m_windowShown = false;
 };
 
 } // namespace relaybox

@@ -6,7 +6,7 @@
 namespace relaybox {
 namespace {
 
-bool isGuardedPress(const QEvent *event)
+bool isGuardedButton(const QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -21,6 +21,12 @@ bool isGuardedPress(const QEvent *event)
     return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
 }
 
+bool isPress(const QEvent *event)
+{
+    return event->type() == QEvent::MouseButtonPress
+        || event->type() == QEvent::NonClientAreaMouseButtonPress;
+}
+
 } // namespace
 
 UpgradeMouseGuard::UpgradeMouseGuard(QWidget *upgradeWindow, QWidget *log, QObject *parent)
@@ -30,6 +36,11 @@ UpgradeMouseGuard::UpgradeMouseGuard(QWidget *upgradeWindow, QWidget *log, QObje
 {
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(this);
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        m_lastFocusWindow = QGuiApplication::focusWindow();
+        connect(app, &QGuiApplication::focusWindowChanged, this,
+                &UpgradeMouseGuard::focusWindowChanged);
+    }
 }
 
 UpgradeMouseGuard::~UpgradeMouseGuard()
@@ -47,9 +58,72 @@ void UpgradeMouseGuard::protect(const QList<QWidget *> &widgets)
 
 bool UpgradeMouseGuard::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!isGuardedPress(event) || !watched->isWidgetType())
+    if (event->type() == QEvent::KeyPress) {
+        m_leftUpgradeWindow.invalidate(); // the operator works in the window the keyboard chose
         return false;
-    return upgradeWindowHasFocus() && isProtected(static_cast<QWidget *>(watched));
+    }
+    if (!isGuardedButton(event))
+        return false;
+    const Qt::MouseButton button = static_cast<const QMouseEvent *>(event)->button();
+    if (!isPress(event)) {
+        if (m_swallowed & button) {
+            m_swallowed &= ~button;
+            return true;
+        }
+        const QWidget *target = targetOf(watched, event);
+        return target && upgradeWindowHasFocus() && isProtected(target);
+    }
+    if (!swallowPress(watched, event))
+        return false;
+    m_swallowed |= button;
+    return true;
+}
+
+bool UpgradeMouseGuard::swallowPress(QObject *watched, const QEvent *event)
+{
+    const QWidget *target = targetOf(watched, event);
+    if (!target || !isProtected(target))
+        return false;
+    if (upgradeWindowHasFocus())
+        return true;
+    // Only the window system's own clicks can be the one a window manager activated with.
+    const bool activating = !watched->isWidgetType() && m_leftUpgradeWindow.isValid()
+        && m_leftUpgradeWindow.elapsed() < kActivationClickMs;
+    m_leftUpgradeWindow.invalidate();
+    return activating;
+}
+
+const QWidget *UpgradeMouseGuard::targetOf(QObject *watched, const QEvent *event) const
+{
+    if (watched->isWidgetType())
+        return static_cast<const QWidget *>(watched);
+    if (!watched->isWindowType())
+        return nullptr;
+    // The press as the window system delivers it, before a widget receives it.
+    const auto *window = static_cast<const QWindow *>(watched);
+    for (const QPointer<QWidget> &widget : m_protected) {
+        if (!widget || widget->window()->windowHandle() != window)
+            continue;
+        const QWidget *top = widget->window();
+        const QPointF global = static_cast<const QMouseEvent *>(event)->globalPosition();
+        const QWidget *child = top->childAt(top->mapFromGlobal(global.toPoint()));
+        return child ? child : top;
+    }
+    return nullptr;
+}
+
+void UpgradeMouseGuard::focusWindowChanged(QWindow *focusWindow)
+{
+    if (!focusWindow)
+        return; // between two windows of the program
+    const QWindow *upgrade = m_upgradeWindow ? m_upgradeWindow->windowHandle() : nullptr;
+    const bool left = upgrade && m_lastFocusWindow == upgrade && focusWindow != upgrade
+        && m_upgradeWindow->isVisible();
+    if (left)
+        m_leftUpgradeWindow.start();
+    else
+        m_leftUpgradeWindow.invalidate();
+    m_lastFocusWindow = focusWindow;
 }
 
 bool UpgradeMouseGuard::upgradeWindowHasFocus() const

@@ -19,6 +19,13 @@ bool UploadSession::load(std::span<const std::uint8_t> image)
     return true;
 }
 
+void UploadSession::forget()
+{
+    std::fill(m_buffer.begin(), m_buffer.end(), 0);
+    m_length = 0;
+    m_index = 0;
+}
+
 std::array<std::uint8_t, UploadSession::kBurst> UploadSession::firstBurst()
 {
     std::array<std::uint8_t, kBurst> burst {};

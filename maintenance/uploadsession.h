@@ -30,6 +30,9 @@ public:
     // is refused and the previous image stays.
     bool load(std::span<const std::uint8_t> image);
 
+    // Completion, failure and link reset: no image until the operator chooses one again.
+    void forget();
+
     bool hasImage() const { return m_length > 0; }
     int length() const { return m_length; }
     int index() const { return m_index; } // the last byte sent

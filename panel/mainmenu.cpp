@@ -84,11 +84,25 @@ MainMenu::MainMenu(QMainWindow *window) : QObject(window)
 
 void MainMenu::setConnected(bool connected)
 {
-    mlConnect->setEnabled(!connected);
-    mlDisconnect->setEnabled(connected);
-    mlTools1->menuAction()->setEnabled(connected);
-    mlSetRTC->menuAction()->setEnabled(connected);
-    SetTimer1->setEnabled(connected);
+    m_connected = connected;
+    applyState();
+}
+
+void MainMenu::setUploading(bool uploading)
+{
+    m_uploading = uploading;
+    applyState();
+}
+
+void MainMenu::applyState()
+{
+    mlConnect->setEnabled(!m_connected);
+    mlDisconnect->setEnabled(m_connected);
+    mlConfiguration1->setEnabled(!m_uploading);
+    mlTools1->menuAction()->setEnabled(m_connected);
+    Upgrade1->setEnabled(!m_uploading);
+    mlSetRTC->menuAction()->setEnabled(m_connected && !m_uploading);
+    SetTimer1->setEnabled(m_connected);
 }
 
 void MainMenu::addVersionItem(int bank)

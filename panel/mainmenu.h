@@ -32,6 +32,9 @@ public:
 
     // Connected: Connect off; Disconnect, Tools, Time and Set Timer on. Disconnected: the reverse.
     void setConnected(bool connected);
+    // While a firmware upload holds the line the commands that send frames are unavailable:
+    // Configuration, Upgrade and the Time menu.
+    void setUploading(bool uploading);
 
     // A "Bank n" item per bank under Tools > Check Version.
     void addVersionItem(int bank);
@@ -60,6 +63,10 @@ signals:
 
 private:
     QAction *item(QMenu *menu, const char *name, const QString &caption);
+    void applyState();
+
+    bool m_connected = false;
+    bool m_uploading = false;
 };
 
 } // namespace relaybox

@@ -155,6 +155,7 @@ void TForm1::connectLink()
     connect(link, &LinkController::linkResetRequested, m_clockSync.get(), &ClockSync::stop);
     connect(link, &LinkController::linkResetRequested, m_upgrade.get(), &FirmwareUpgrade::linkReset);
     connect(link, &LinkController::announced, this, &TForm1::onAnnounced);
+    connect(link, &LinkController::uploadHoldsLineChanged, m_menu, &MainMenu::setUploading);
 }
 
 void TForm1::connectMenus()
@@ -250,9 +251,15 @@ void TForm1::sendSwitch(const std::string &frame)
     m_link->sendFrame(frame);
 }
 
+bool TForm1::uploadHoldsLine() const
+{
+    // Port buttons and bank pop-ups do nothing while a firmware upload holds the line.
+    return m_link->uploadHoldsLine();
+}
+
 void TForm1::imButton11MouseDown(int tag, Qt::MouseButton button)
 {
-    if (button == Qt::LeftButton)
+    if (button == Qt::LeftButton && !uploadHoldsLine())
         m_panels->showPortButton(tag, true);
 }
 
@@ -261,6 +268,8 @@ void TForm1::imButton11MouseUp(int tag, Qt::MouseButton button)
     if (button != Qt::LeftButton)
         return;
     m_panels->showPortButton(tag, false);
+    if (uploadHoldsLine())
+        return;
     const PanelPort where = panelPortOfTag(tag);
     const int bank = bankOfPanel(m_panels->scrollPosition(), where.panel);
     const bool on = m_state.bank(bank).isOn(where.port - 1);
@@ -275,12 +284,13 @@ void TForm1::imButton11MouseUp(int tag, Qt::MouseButton button)
 
 void TForm1::btnRight1MouseDown(int tag)
 {
-    m_panels->showMenuButton(tag, true);
+    if (!uploadHoldsLine())
+        m_panels->showMenuButton(tag, true);
 }
 
 void TForm1::btnRight1MouseUp(int tag)
 {
-    if (tag < 1 || tag > kVisiblePanels)
+    if (tag < 1 || tag > kVisiblePanels || uploadHoldsLine())
         return;
     BankPanel *panel = m_panels->panel(tag);
     const QPoint point = m_client->mapToGlobal(panel->pos() + QPoint(20, 55));

@@ -117,6 +117,7 @@ private:
     bool saveSettings();
     void applySetRtcToMenu();
     bool confirm(const QString &text);
+    bool uploadHoldsLine() const;
     void sendSwitch(const std::string &frame);
     void setWindowHeight(int height, bool topAt100);
     void onLinkReset();

@@ -88,6 +88,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(50, 'a'));
         file.close();
+        QVERIFY(link.startLink("fake"));
         dialogs.files.push_back(file.fileName());
         upgrade.Upgrade1Click();
         {
