@@ -246,6 +246,37 @@ private slots:
 
     // SetRTC on and three banks answering the Version query: one clock set shortly after the
     // last reply (every reply restarts the count), then the hourly rhythm.
+    // A clock set that falls due while a firmware upload holds the line waits for its end, and
+    // goes out a second after it; a link reset drops it.
+    void clockSetWaitsForTheUpload_data()
+    {
+        QTest::addColumn<bool>("linkReset");
+        QTest::newRow("upload ends") << false;
+        QTest::newRow("link reset") << true;
+    }
+
+    void clockSetWaitsForTheUpload()
+    {
+        QFETCH(bool, linkReset);
+        Fixture f({ 50ms, 1h, 100ms });
+        QVERIFY(f.link.startLink("fake"));
+        f.link.beginUpload();
+        f.sync.mlStartSetRTC_PeriodClick();
+        QTRY_COMPARE(f.sync.tmSetRTC().interval(), 3600000);
+        QVERIFY(clockFrames(*f.line).isEmpty());
+        if (linkReset) {
+            f.link.closeLink();
+            QTest::qWait(150);
+            QVERIFY(!f.sync.tmSetRTC().isActive());
+            QVERIFY(clockFrames(*f.line).isEmpty());
+            return;
+        }
+        f.link.endUpload();
+        QCOMPARE(f.sync.tmSetRTC().interval(), 50);
+        QTRY_COMPARE(clockFrames(*f.line).size(), 1);
+        QCOMPARE(f.sync.tmSetRTC().interval(), 3600000);
+    }
+
     void versionRepliesLeadToOneClockSet()
     {
         Fixture f({ 150ms, 250ms, 100ms });

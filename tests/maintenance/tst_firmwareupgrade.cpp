@@ -405,6 +405,57 @@ private slots:
         QVERIFY(!f.upgrade.uploading());
     }
 
+    // An image serves only the link and the upload it was chosen for: after completion, the
+    // failure path or a new link, a loader that prompts and asks for bytes gets nothing. A second
+    // Upgrade during the upload is ignored (it would restart the image from its first byte).
+    void imageServesOnlyItsUpload_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("completed") << "completed";
+        QTest::newRow("loader failed, repair cancelled") << "failed";
+        QTest::newRow("new link") << "new link";
+    }
+
+    void imageServesOnlyItsUpload()
+    {
+        QFETCH(QString, end);
+        Fixture f({ 10s, 20ms });
+        f.linkUp();
+        f.dialogs.files.push_back(f.imageFile(25));
+        f.upgrade.Upgrade1Click();
+        f.prompt();
+        QTRY_COMPARE(f.imageSent().size(), 20);
+        f.upgrade.Upgrade1Click();
+        QCOMPARE(f.dialogs.filters.size(), 1);
+        if (end == "completed") {
+            f.line->feed("|\b|\b|\b|\b|\b");
+            QTRY_COMPARE(f.imageSent(), imageBytes(25));
+            f.line->feed("Version 1.2.4 loaded OK\n");
+            QTRY_COMPARE(f.dialogs.messages, QStringList { "|Firmware Upgrade Completed" });
+            f.startFrames = f.line->written().size();
+            f.line->feed("/abc\\"); // the switch falls back to its loader; no image is chosen
+            QTRY_COMPARE(f.dialogs.messages.size(), 3);
+            f.linkUp();
+        } else if (end == "failed") {
+            f.line->feed("Fail\n");
+            QTRY_VERIFY(!f.link.isPortOpen());
+            f.linkUp();
+        } else {
+            f.link.closeLink();
+            f.linkUp();
+        }
+        {
+            std::lock_guard lock(f.state.mutex);
+            f.state.link.loaderMode = true;
+        }
+        f.prompt();
+        f.line->feed("|\b|\b|\b");
+        QTest::qWait(100);
+        QVERIFY(f.sent().empty());
+        QVERIFY(!f.link.uploadHoldsLine());
+        QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());
+    }
+
     // Loader lines outside an upload: a prompt without an image and a stray spinner send
     // nothing and start no time-out.
     void loaderLinesWithoutAnUpload()

@@ -169,6 +169,29 @@ private slots:
         QCOMPARE(widget->releases, delivered ? 1 : 0);
     }
 
+    // Under a window manager the click on the main window first makes it the focus window and
+    // then arrives: that click is swallowed (its release too), the next one passes.
+    void guardSwallowsTheActivatingClick()
+    {
+        MainWindow main;
+        TForm5 form;
+        form.mouseGuard().protect(main.protectedWidgets());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.windowHandle()->requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), form.windowHandle());
+        main.window.windowHandle()->requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), main.window.windowHandle());
+
+        const QPoint button = main.portButton->mapTo(&main.window, QPoint(5, 5));
+        QTest::mouseClick(main.window.windowHandle(), Qt::LeftButton, {}, button);
+        QCOMPARE(main.portButton->presses, 0);
+        QCOMPARE(main.portButton->releases, 0);
+        QTest::mouseClick(main.window.windowHandle(), Qt::LeftButton, {}, button);
+        QCOMPARE(main.portButton->presses, 1);
+        QCOMPARE(main.portButton->releases, 1);
+    }
+
     // Double-clicks and moves pass even while the upgrade window has the focus; once the guard
     // is gone, clicks pass too.
     void guardLetsOtherEventsPass()
