@@ -131,8 +131,14 @@ void FirmwareUpgrade::loaderStart()
 {
     // Without an image chosen on this link there is nothing to send; zero bytes, or an image
     // from an earlier link, would be taken as firmware.
-    if (!m_session.hasImage() || !m_link.uploadHoldsLine())
+    if (!m_session.hasImage() || !m_link.uploadHoldsLine()) {
+        // A loader found by the probe may prompt before it answers the Identify command; its
+        // failure answer then goes unread in raw mode. It waits for an image all the same, so the
+        // operator is asked for one as after the failure answer.
+        if (loaderMode())
+            firmwareFailure();
         return;
+    }
     m_link.purgeInput();
     for (const std::uint8_t byte : m_session.firstBurst()) {
         const char c = char(byte);
@@ -234,6 +240,12 @@ void FirmwareUpgrade::endUpload()
     m_uploading = false;
     m_session.forget();
     m_link.endUpload();
+}
+
+bool FirmwareUpgrade::loaderMode() const
+{
+    std::lock_guard lock(m_state.mutex);
+    return m_state.link.loaderMode;
 }
 
 QString FirmwareUpgrade::lastLine() const

@@ -70,6 +70,7 @@ private:
     void endUpload();
     void closeWindow();
     void closeAfterDelay();
+    bool loaderMode() const;
     QString lastLine() const;
 
     SharedState &m_state;
