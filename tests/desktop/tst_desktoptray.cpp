@@ -1,0 +1,99 @@
+#include <QtTest>
+
+#include "desktop/managerprocess.h"
+
+using namespace relaybox::testing;
+
+namespace {
+
+// The display with its window manager; the window manager sometimes exits at once on a loaded
+// machine, so a fresh display is tried again.
+std::unique_ptr<XSession> startSession(bool withNotificationArea)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto session = std::make_unique<XSession>();
+        if (session->start(withNotificationArea))
+            return session;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// The program in the notification area: a message box that comes while the window is hidden is
+// shown and acknowledged, and the program lives on and comes back from its icon.
+class TestDesktopTray : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (const QString tool = XSession::missingTool(); !tool.isEmpty())
+            QSKIP(qPrintable(
+                tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")));
+        if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
+            QSKIP("trayer is not installed (scripts/install-deps installs it)");
+    }
+
+    void boxWhileHiddenKeepsTheProgram()
+    {
+        const auto started = startSession(true);
+        QVERIFY(started);
+        XSession &session = *started;
+        ManagerProcess manager(session);
+        QVERIFY(manager.prepare());
+        manager.writeSettings();
+        QVERIFY(manager.startAndConnect());
+        const QString window = manager.mainWindow();
+        QVERIFY(!window.isEmpty());
+
+        // Minimised, the window leaves the screen and lives on as the icon.
+        QVERIFY(session.xdotool({ QStringLiteral("windowminimize"), window }));
+        QVERIFY(session.waitForNoWindow(ManagerProcess::kMainTitle));
+        session.screenshot(manager.path(QStringLiteral("1-in-tray.png")));
+
+        // The switch falls silent: 20 s later the link is lost and its box appears.
+        QVERIFY(manager.sim.control(QStringLiteral("silent on")));
+        const QStringList icon = shownWindows(session, manager); // the icon is a window too
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] { return shownWindows(session, manager).size() == icon.size() + 1; }, 40000),
+            "no link-lost message");
+        session.screenshot(manager.path(QStringLiteral("2-lost-box.png")));
+        QVERIFY(session.key(QStringLiteral("Return")));
+        QVERIFY(QTest::qWaitFor([&] { return shownWindows(session, manager) == icon; }, 5000));
+        QTest::qWait(1500);
+        QVERIFY2(manager.running(), "acknowledging the box ended the program");
+        QVERIFY(session.findWindows(ManagerProcess::kMainTitle).isEmpty());
+
+        // A press on the icon brings the window back, in front.
+        QVERIFY(session.xdotool({ QStringLiteral("mousemove"), QString::number(kIcon.x()),
+                                  QString::number(kIcon.y()), QStringLiteral("click"),
+                                  QStringLiteral("1") }));
+        QVERIFY2(!session.waitForWindow(ManagerProcess::kMainTitle).isEmpty(),
+                 "the icon did not restore the window");
+        QTest::qWait(500);
+        session.screenshot(manager.path(QStringLiteral("3-restored.png")));
+        QTRY_COMPARE(session.activeWindow(), window);
+        QVERIFY(manager.running());
+    }
+
+private:
+    // trayer sits at the top right, 120 x 24; the program's icon, its only one, at its right end.
+    static constexpr QPoint kIcon { 1280 - 12, 12 };
+
+    // The program's windows on the screen (the box has an empty title, so look by process).
+    static QStringList shownWindows(const XSession &session, ManagerProcess &manager)
+    {
+        return QString::fromLocal8Bit(
+                   session.run(QStringLiteral("xdotool"),
+                               { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"),
+                                 QString::number(manager.process().processId()) }))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+};
+
+QTEST_MAIN(TestDesktopTray)
+#include "tst_desktoptray.moc"
