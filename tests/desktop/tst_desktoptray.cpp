@@ -62,9 +62,11 @@ private slots:
             "no link-lost message");
         session.screenshot(manager.path(QStringLiteral("2-lost-box.png")));
         QVERIFY(session.key(QStringLiteral("Return")));
-        QVERIFY(QTest::qWaitFor([&] { return shownWindows(session, manager) == icon; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return shownWindows(session, manager).size() <= icon.size(); }, 5000));
         QTest::qWait(1500);
         QVERIFY2(manager.running(), "acknowledging the box ended the program");
+        QCOMPARE(shownWindows(session, manager), icon);
         QVERIFY(session.findWindows(ManagerProcess::kMainTitle).isEmpty());
 
         // A press on the icon brings the window back, in front.

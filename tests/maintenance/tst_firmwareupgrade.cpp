@@ -439,6 +439,8 @@ private slots:
         } else if (end == "failed") {
             f.line->feed("Fail\n");
             QTRY_VERIFY(!f.link.isPortOpen());
+            // The cancelled repair leaves no Upgrade Process window behind.
+            QCOMPARE(f.events.mid(f.events.indexOf("show")).last(), "close");
             f.linkUp();
         } else {
             f.link.closeLink();
