@@ -82,6 +82,7 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
         }
         return true;
     };
+    bool everReported = false; // notFollowed holds the last complete round's answer
     for (;;) {
         link.pollStatus(deadline, reported);
         const SwitchReport &report = link.report();
@@ -91,6 +92,7 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
                               + (report.bankCount == 1 ? " bank" : " banks") + ", no bank "
                               + std::to_string(bank));
         if (reported(report)) {
+            everReported = true;
             outcome.notFollowed.clear();
             for (const PortRef &ref : portsInScope(report, bank, port)) {
                 if (!report.letterIs(ref.bank, ref.port, wanted))
@@ -103,7 +105,7 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
             return finish(false, "the port failed (hung up or removed)");
         const auto now = Clock::now();
         if (now >= deadline) {
-            if (!reported(report))
+            if (!everReported)
                 return finish(false, "the switch sent no status for the ports");
             return finish(false, describe(outcome.notFollowed, on));
         }
