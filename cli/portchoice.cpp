@@ -27,6 +27,7 @@ public:
     void replaceLast(const std::string &) override { }
 };
 
+#ifndef _WIN32
 bool isVirtualTerminal(const std::string &name)
 {
     if (name == "console" || name == "tty")
@@ -39,6 +40,7 @@ bool isVirtualTerminal(const std::string &name)
     }
     return true;
 }
+#endif
 
 } // namespace
 
