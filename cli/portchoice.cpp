@@ -73,6 +73,12 @@ std::string resolvePortName(const std::string &given, const HostPortTable &table
         if (port.name == given)
             return port.path;
     }
+#ifndef _WIN32
+    // "ttyUSB0" for a port the table does not hold (it keeps at most 29).
+    std::error_code error;
+    if (given.find('/') == std::string::npos && fs::exists("/dev/" + given, error))
+        return "/dev/" + given;
+#endif
     return given;
 }
 

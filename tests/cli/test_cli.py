@@ -141,6 +141,12 @@ class CliAgainstSimulator(unittest.TestCase):
         status, out, err = self.cli("status")
         self.assertEqual(status, 0, err)
         self.assertIn("2     on   off  off  off  off  off* off  off  2.5 A", out)
+        self.sim.control("status split")  # letters and currents on lines of their own
+        status, out, err = self.cli("--json", "on", "3", "8")
+        self.assertEqual(status, 0, err)
+        status, out, err = self.cli("--json", "status")
+        self.assertEqual([b["current"] for b in json.loads(out)["banks"]], [2.5] * 3)
+        self.assertTrue(json.loads(out)["banks"][2]["ports"][7]["on"])
         status, out, err = self.cli("--json", "version")
         self.assertEqual(status, 0, err)
         self.assertEqual(json.loads(out)["banks"],
