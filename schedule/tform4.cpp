@@ -554,6 +554,8 @@ void TForm4::ApplyClick()
 {
     collectPages();
     emit transferRequested();
+    // What the rows hold has been sent; only a new edit is sent by the next Apply.
+    clearChangedMarks();
     if (m_tabSet->currentIndex() >= 0)
         m_selectedBank = m_tabSet->currentIndex();
 }
