@@ -203,8 +203,8 @@ private slots:
             << QByteArray("0 0 0 1 0 1 0 99999999999 15") << 1 << malformed << 0 << 0 << untouched;
         // A record the tables cannot take is skipped, and the good record after it loads.
         QTest::newRow("negative bank mid-file")
-            << QByteArray("0 0 1 0 0 0 0 0 0 0 -1 0 1 0 1 0 9 0 ") + good << 2 << complete << 2
-            << 1 << loaded;
+            << QByteArray("0 0 1 0 0 0 0 0 0 0 -1 0 1 0 1 0 9 0 ") + good << 2 << complete << 2 << 1
+            << loaded;
         QTest::newRow("port 8 mid-file")
             << QByteArray("0 0 8 1 0 1 0 9 0 ") + good << 1 << complete << 1 << 1 << loaded;
         QTest::newRow("negative port mid-file")
