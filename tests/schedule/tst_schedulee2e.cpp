@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTabBar>
 #include <QtTest>
 
 #include "common/simwindow.h"
@@ -19,8 +21,10 @@ namespace {
 void setRow(TForm4 &dialog, int row, int mode, int hour, int minute)
 {
     dialog.findChild<QComboBox *>(QStringLiteral("cmbMode%1").arg(row))->setCurrentIndex(mode);
-    dialog.findChild<QLineEdit *>(QStringLiteral("edtHour%1").arg(row))->setText(QString::number(hour));
-    dialog.findChild<QLineEdit *>(QStringLiteral("edtMinute%1").arg(row))->setText(QString::number(minute));
+    dialog.findChild<QLineEdit *>(QStringLiteral("edtHour%1").arg(row))
+        ->setText(QString::number(hour));
+    dialog.findChild<QLineEdit *>(QStringLiteral("edtMinute%1").arg(row))
+        ->setText(QString::number(minute));
     dialog.findChild<QCheckBox *>(QStringLiteral("chkEnable%1").arg(row))->click();
 }
 
@@ -33,6 +37,23 @@ void setTimers(SimWindow &w, const std::function<void(TForm4 &)> &fill)
         dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
     });
     w.form->SetTimer1Click();
+}
+
+// Waits until the switch has received the next Status poll, and so every frame written before it.
+bool nextPollSeen(SimWindow &w)
+{
+    const std::size_t from = w.simulated->log().size();
+    const auto poll = [](const std::string &line) {
+        return line.find("RX /C\\") != std::string::npos;
+    };
+    return QTest::qWaitFor([&] { return w.simulated->waitForLine(poll, 0ms, from).has_value(); },
+                           3000);
+}
+
+QStringList timerFrames(SimWindow &w)
+{
+    return testing::receivedFrames(*w.simulated)
+        .filter(QRegularExpression(QStringLiteral("^/[TDWQ]")));
 }
 
 ScheduleEntry committedOn(SimWindow &w, int bank, int port)
@@ -61,9 +82,60 @@ private slots:
 
         w.form->tmFlash1Timer();
         for (int port = 1; port <= 8; ++port)
-            QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime1%1").arg(port))->text(),
-                     QStringLiteral(" 1:30"));
+            QCOMPARE(
+                w.form->findChild<QLabel *>(QStringLiteral("lblShowTime1%1").arg(port))->text(),
+                QStringLiteral(" 1:30"));
         QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime21"))->text(), QString());
+    }
+
+    // Applying again, after a tab change or not, sends nothing the operator did not change, so the
+    // switch does not restart the timer; neither does OK.
+    void applyingAgainSendsNothingNew()
+    {
+        SimWindow w(testing::banks(2));
+        QVERIFY(w.link());
+        TForm4 &dialog = w.form->setTimerDialog();
+        auto *apply = dialog.findChild<QPushButton *>(QStringLiteral("Apply"));
+        QTimer::singleShot(0, &dialog, [&] {
+            setRow(dialog, 4, ModeAfter, 2, 0);
+            apply->click();
+            QTRY_COMPARE(committedOn(w, 0, 2).enabled, std::uint8_t(1));
+            dialog.findChild<QTabBar *>(QStringLiteral("TabSet1"))->setCurrentIndex(1);
+            apply->click();
+            apply->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
+        });
+        w.form->SetTimer1Click();
+        QVERIFY(nextPollSeen(w));
+        QCOMPARE(timerFrames(w), QStringList { "/T0131 0020000\\" });
+        QCOMPARE(w.queued(), std::size_t(0));
+        QCOMPARE(committedOn(w, 0, 2).enabled, std::uint8_t(1));
+    }
+
+    // A delay the switch reports beyond the 99 hours the operator may type shows whole and is left
+    // alone by an OK without edits.
+    void longReportedDelayShowsWholeAndIsNotSent()
+    {
+        SimWindow w(testing::banks(1));
+        QVERIFY(w.link());
+        QCOMPARE(w.simulated->command("say T0111 150 00 00"),
+                 std::string("OK say T0111 150 00 00"));
+        QTRY_COMPARE(committedOn(w, 0, 0).hour, 150);
+        QCOMPARE(committedOn(w, 0, 0).mode, int(ModeAfter));
+
+        TForm4 &dialog = w.form->setTimerDialog();
+        QString shown;
+        QTimer::singleShot(0, &dialog, [&] {
+            shown = dialog.findChild<QLineEdit *>(QStringLiteral("edtHour2"))->text();
+            dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
+        });
+        w.form->SetTimer1Click();
+        QCOMPARE(shown, QStringLiteral("150"));
+        QCOMPARE(w.queued(), std::size_t(0));
+        QVERIFY(nextPollSeen(w));
+        QCOMPARE(timerFrames(w), QStringList {});
+        QCOMPARE(committedOn(w, 0, 0).hour, 150);
+        QVERIFY(w.dialogs.messages.isEmpty());
     }
 
     // An "At" timer a minute ahead fires in the switch; the next poll shows the port on.
@@ -81,7 +153,8 @@ private slots:
         w.form->link().tmQueryTimer();
         QTRY_VERIFY(w.state.bank(1).isOn(2));
         const PanelArt art;
-        QTRY_COMPARE(w.form->findChild<QLabel *>("imLed13")->pixmap().toImage(), art.lamp(2).toImage());
+        QTRY_COMPARE(w.form->findChild<QLabel *>("imLed13")->pixmap().toImage(),
+                     art.lamp(2).toImage());
     }
 };
 
