@@ -12,7 +12,8 @@ namespace {
 // Without a spacing (tests), a sample a second bounds the ring.
 std::size_t capacityFor(const LoadHistoryLimits &limits)
 {
-    const auto spacing = std::max<std::chrono::milliseconds>(limits.minSpacing, std::chrono::seconds(1));
+    const auto spacing =
+        std::max<std::chrono::milliseconds>(limits.minSpacing, std::chrono::seconds(1));
     return std::size_t(std::max<std::int64_t>(limits.maxAge / spacing, 0)) + 1;
 }
 
@@ -21,8 +22,7 @@ std::size_t capacityFor(const LoadHistoryLimits &limits)
 LoadHistory::LoadHistory(LoadHistoryLimits limits)
     : m_capacity(capacityFor(limits))
     , m_limits(limits)
-{
-}
+{ }
 
 void LoadHistory::Ring::dropFirst()
 {
@@ -34,10 +34,8 @@ void LoadHistory::add(int bank, std::int64_t msSinceEpoch, float amperes)
 {
     if (!isBankNumber(bank))
         return;
-    if (m_linkEnded) {
+    if (m_linkEnded)
         clear();
-        m_linkEnded = false;
-    }
     if (!m_hasOrigin) {
         m_originMs = msSinceEpoch;
         m_hasOrigin = true;
@@ -59,12 +57,15 @@ void LoadHistory::add(int bank, std::int64_t msSinceEpoch, float amperes)
         ring.dropFirst();
     if (ring.count == ring.cells.size())
         ring.dropFirst();
-    ring.cells[(ring.first + ring.count) % ring.cells.size()] = Stored { std::int32_t(offset), amperes };
+    ring.cells[(ring.first + ring.count) % ring.cells.size()] =
+        Stored { std::int32_t(offset), amperes };
     ++ring.count;
 }
 
 void LoadHistory::setBankCount(int bankCount)
 {
+    if (m_linkEnded)
+        clear();
     m_bankCount = std::clamp(bankCount, 0, kMaxBanks);
     for (int bank = m_bankCount + 1; bank <= kMaxBanks; ++bank)
         m_rings[bank - 1] = Ring {};
@@ -92,7 +93,7 @@ void LoadHistory::clear()
     for (Ring &ring : m_rings)
         ring = Ring {};
     m_hasOrigin = false;
-    m_bankCount = 0;
+    m_linkEnded = false;
 }
 
 std::string formatUtcMillis(std::int64_t msSinceEpoch)
@@ -124,7 +125,8 @@ std::string LoadHistory::toCsv() const
         for (std::size_t i = 0; i < ring.count; ++i)
             rows.push_back({ ring.at(i).msAfterOrigin, bank, ring.at(i).amperes });
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.ms < b.ms; });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row &a, const Row &b) { return a.ms < b.ms; });
 
     std::string csv = "time,bank,current\n";
     csv.reserve(csv.size() + rows.size() * 36);

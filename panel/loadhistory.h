@@ -35,13 +35,14 @@ class LoadHistory
 public:
     explicit LoadHistory(LoadHistoryLimits limits = {});
 
-    // A current reading of a bank (1 to 16). The first reading after endLink() starts afresh.
+    // A current reading of a bank (1 to 16); a bank beyond the count raises it.
     void add(int bank, std::int64_t msSinceEpoch, float amperes);
 
-    // The link ended: what it gathered stays until the next link brings its first reading.
+    // The link ended: what it gathered stays until the next link reports its bank count or
+    // brings its first reading.
     void endLink() { m_linkEnded = true; }
 
-    // Banks beyond the new count lose their history. The count only grows the banks shown.
+    // The switch's bank count; banks beyond it lose their history.
     void setBankCount(int bankCount);
     int bankCount() const { return m_bankCount; }
 
@@ -58,6 +59,7 @@ public:
     // the same float.
     std::string toCsv() const;
 
+    // Every sample goes; the bank count stays.
     void clear();
 
 private:

@@ -17,7 +17,8 @@ struct SwitchCommand
 // "/O031\", "/F030\", "/O000\": the switching frames, and nothing else.
 std::optional<SwitchCommand> parseSwitchFrame(std::string_view frame)
 {
-    if (frame.size() != 6 || frame[0] != '/' || frame[5] != '\\' || (frame[1] != 'O' && frame[1] != 'F'))
+    if (frame.size() != 6 || frame[0] != '/' || frame[5] != '\\'
+        || (frame[1] != 'O' && frame[1] != 'F'))
         return std::nullopt;
     SwitchCommand command;
     command.on = frame[1] == 'O';
@@ -25,7 +26,8 @@ std::optional<SwitchCommand> parseSwitchFrame(std::string_view frame)
     if (std::from_chars(digits, digits + 2, command.bank).ptr != digits + 2
         || std::from_chars(digits + 2, digits + 3, command.port).ptr != digits + 3)
         return std::nullopt;
-    if (command.bank > kMaxBanks || command.port > kLettersPerBank || (command.bank == 0 && command.port != 0))
+    if (command.bank > kMaxBanks || command.port > kLettersPerBank
+        || (command.bank == 0 && command.port != 0))
         return std::nullopt;
     return command;
 }

@@ -42,7 +42,8 @@ private slots:
         // 24 h at 5 s polls: 17280 intervals, the sample exactly 24 h old stays.
         QTest::newRow("a day of polls") << 4000 << 5000 << 25 << 17281 << 3600000;
         QTest::newRow("faster replies are thinned") << 4000 << 1000 << 1 << 901 << 0;
-        QTest::newRow("no spacing: the ring bounds") << 0 << 500 << 25 << 86401 << 3600000 + 43200000;
+        QTest::newRow("no spacing: the ring bounds")
+            << 0 << 500 << 25 << 86401 << 3600000 + 43200000;
     }
 
     void bounded()
@@ -69,16 +70,27 @@ private slots:
         QCOMPARE(history.maxBytes(), std::size_t(21601 * 8 * 16));
     }
 
-    void endedLinkStaysUntilTheNextReading()
+    void endedLinkStaysUntilTheNextLink_data()
     {
+        QTest::addColumn<bool>("byCount"); // the next link reports its count, or a reading first
+        QTest::newRow("bank count") << true;
+        QTest::newRow("reading") << false;
+    }
+
+    void endedLinkStaysUntilTheNextLink()
+    {
+        QFETCH(bool, byCount);
         LoadHistory history(LoadHistoryLimits { 24h, 0ms });
         history.setBankCount(3);
         history.add(3, kStart, 1.0f);
         history.endLink();
         QCOMPARE(history.sampleCount(3), std::size_t(1));
         QCOMPARE(history.bankCount(), 3);
+        if (byCount)
+            history.setBankCount(2);
         history.add(1, kStart + 10, 2.0f);
         QCOMPARE(history.sampleCount(3), std::size_t(0));
+        QCOMPARE(history.bankCount(), byCount ? 2 : 3);
         QCOMPARE(history.samples(1), (std::vector<LoadSample> { { kStart + 10, 2.0f } }));
     }
 

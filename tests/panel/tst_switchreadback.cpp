@@ -29,8 +29,10 @@ private slots:
         QTest::newRow("unconfirmed until it changes") << stuck + ";s1 COCCCCCC" << 1 << "........";
         QTest::newRow("click acknowledges") << stuck + ";a1 2" << 1 << "........";
         QTest::newRow("click on another port") << stuck + ";a1 3" << 1 << ".U......";
-        QTest::newRow("sent again: pending anew") << stuck + ";w/O012\\;s1 CCCCCCCC" << 1 << ".P......";
-        QTest::newRow("other bank's statuses") << wrote + ";s2 CCCCCCCC;s2 CCCCCCCC" << 1 << ".P......";
+        QTest::newRow("sent again: pending anew")
+            << stuck + ";w/O012\\;s1 CCCCCCCC" << 1 << ".P......";
+        QTest::newRow("other bank's statuses")
+            << wrote + ";s2 CCCCCCCC;s2 CCCCCCCC" << 1 << ".P......";
         QTest::newRow("bank off, some already off") << "n2;w/F020\\;s2 OCCCCCCO" << 2 << "P......P";
         QTest::newRow("all banks") << "n2;w/O000\\" << 2 << "PPPPPPPP";
         QTest::newRow("all banks: only the count") << "n2;w/O000\\;n3" << 3 << "........";
@@ -39,7 +41,8 @@ private slots:
         QTest::newRow("switched by a timer") << "n2;s1 OOOOOOOO;s1 CCCCCCCC" << 1 << "........";
         QTest::newRow("link reset") << stuck + ";w/O013\\;r;n2" << 1 << "........";
         QTest::newRow("not switching frames")
-                << "n2;w/C\\;w/Q0121\\;w/O001\\;w/O171\\;w/O01x\\;w/O019\\;w/O0120\\" << 1 << "........";
+            << "n2;w/C\\;w/Q0121\\;w/O001\\;w/O171\\;w/O01x\\;w/O019\\;w/O0120\\" << 1
+            << "........";
         QTest::newRow("short letters read as off") << "n2;w/F011\\;s1 O" << 1 << "P.......";
         QTest::newRow("short letters confirm off") << "n2;w/F012\\;s1 O" << 1 << "........";
     }
