@@ -38,7 +38,8 @@ struct MainWindowEnvironment
         : state(state)
         , clock(clock)
         , dialogs(dialogs)
-    { }
+    {
+    }
 
     SharedState &state;
     const HostClock &clock;
