@@ -110,8 +110,8 @@ void TForm1::FormCreate()
     connectLink();
     connectMenus();
     m_readbackMarks = new SwitchReadbackMarks(m_state, m_art, *m_panels, *m_link, this);
-    m_loadHistory = new LoadHistoryTool(m_state, *m_link, m_menu->mlTools1, m_environment.dialogs, this,
-                                        {}, m_environment.loadHistoryLimits);
+    m_loadHistory = new LoadHistoryTool(m_state, *m_link, m_menu->mlTools1, m_environment.dialogs,
+                                        this, {}, m_environment.loadHistoryLimits);
     if (settingsLoaded)
         applySetRtcToMenu();
 
