@@ -37,6 +37,7 @@ public:
     void mlLoadHistoryClick();
 
     const LoadHistory &history() const { return m_history; }
+    LoadHistory &history() { return m_history; }
     QAction *menuItem() const { return m_menuItem; }
     LoadHistoryWindow *window() const { return m_window; } // null until first opened
 

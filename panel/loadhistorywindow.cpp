@@ -151,9 +151,12 @@ void LoadHistoryWindow::refresh()
     }
     // At least a minute wide, so that the first readings do not sit on one vertical line.
     first = std::min(first, last - 60'000);
+    m_timeAxis->setFormat(last - first < 600'000 ? QStringLiteral("HH:mm:ss")
+                                                 : QStringLiteral("HH:mm"));
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
                          QDateTime::fromMSecsSinceEpoch(last));
-    m_currentAxis->setRange(0.0, std::max(1.0, std::ceil(double(highest) * 1.1)));
+    m_currentAxis->setRange(0.0, std::max(1.0, double(highest) * 1.1));
+    m_currentAxis->applyNiceNumbers();
 }
 
 void LoadHistoryWindow::saveAsCsv()
