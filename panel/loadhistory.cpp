@@ -34,15 +34,21 @@ void LoadHistory::add(int bank, std::int64_t msSinceEpoch, float amperes)
 {
     if (!isBankNumber(bank))
         return;
-    if (m_linkEnded)
+    // A clock set back by more than a slip would put new samples before old ones: start afresh.
+    if (m_linkEnded || (m_hasOrigin && msSinceEpoch < m_newestMs - kClockSlipMs))
         clear();
     if (!m_hasOrigin) {
         m_originMs = msSinceEpoch;
+        m_newestMs = msSinceEpoch;
         m_hasOrigin = true;
     }
+    // The offsets are 32 bits (24.8 days): a longer link moves the origin up to the last day.
+    if (msSinceEpoch - m_originMs > std::numeric_limits<std::int32_t>::max())
+        moveOrigin(msSinceEpoch - m_limits.maxAge.count());
     const std::int64_t offset = msSinceEpoch - m_originMs;
-    if (offset < 0 || offset > std::numeric_limits<std::int32_t>::max())
-        return; // the clock went back, or weeks passed in one link: nothing sensible to draw
+    if (offset < 0)
+        return; // a slip back before the first sample
+    m_newestMs = std::max(m_newestMs, msSinceEpoch);
     m_bankCount = std::max(m_bankCount, bank);
 
     Ring &ring = m_rings[bank - 1];
@@ -60,6 +66,18 @@ void LoadHistory::add(int bank, std::int64_t msSinceEpoch, float amperes)
     ring.cells[(ring.first + ring.count) % ring.cells.size()] =
         Stored { std::int32_t(offset), amperes };
     ++ring.count;
+}
+
+void LoadHistory::moveOrigin(std::int64_t originMs)
+{
+    const std::int64_t shift = originMs - m_originMs;
+    for (Ring &ring : m_rings) {
+        while (ring.count > 0 && ring.at(0).msAfterOrigin < shift)
+            ring.dropFirst();
+        for (std::size_t i = 0; i < ring.count; ++i)
+            ring.cells[(ring.first + i) % ring.cells.size()].msAfterOrigin -= std::int32_t(shift);
+    }
+    m_originMs = originMs;
 }
 
 void LoadHistory::setBankCount(int bankCount)

@@ -80,10 +80,16 @@ private:
         void dropFirst();
     };
 
+    void moveOrigin(std::int64_t originMs);
+
+    // Steps back of the clock up to this long drop the samples they bring; longer ones restart.
+    static constexpr std::int64_t kClockSlipMs = 60'000;
+
     std::size_t m_capacity;
     LoadHistoryLimits m_limits;
     std::array<Ring, kMaxBanks> m_rings {};
     std::int64_t m_originMs = 0;
+    std::int64_t m_newestMs = 0;
     bool m_hasOrigin = false;
     bool m_linkEnded = false;
     int m_bankCount = 0;

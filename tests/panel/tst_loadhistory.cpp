@@ -106,14 +106,34 @@ private slots:
         QCOMPARE(history.bankCount(), 4);
     }
 
-    void clockGoingBackIsDropped()
+    void clockSteps_data()
     {
+        QTest::addColumn<QList<qint64>>("added"); // ms after the start, in order
+        QTest::addColumn<QList<qint64>>("kept");
+
+        QTest::newRow("slip back: dropped")
+            << QList<qint64> { 0, -1000, 1000 } << QList<qint64> { 0, 1000 };
+        QTest::newRow("set back: afresh")
+            << QList<qint64> { 0, 3600000, -7200000 } << QList<qint64> { -7200000 };
+        QList<qint64> month;
+        for (qint64 hour = 0; hour <= 30 * 24; ++hour)
+            month << hour * 3600000;
+        QTest::newRow("a month in one link: its last day") << month << month.mid(month.size() - 25);
+    }
+
+    void clockSteps()
+    {
+        QFETCH(QList<qint64>, added);
+        QFETCH(QList<qint64>, kept);
         LoadHistory history(LoadHistoryLimits { 24h, 0ms });
-        history.add(1, kStart, 1.0f);
-        history.add(1, kStart - 1000, 2.0f);
-        history.add(1, kStart + 1000, 3.0f);
-        QCOMPARE(history.samples(1),
-                 (std::vector<LoadSample> { { kStart, 1.0f }, { kStart + 1000, 3.0f } }));
+        for (qint64 at : added)
+            history.add(1, kStart + at, float(at / 1000));
+        QList<qint64> seen;
+        for (const LoadSample &sample : history.samples(1)) {
+            seen << sample.msSinceEpoch - kStart;
+            QCOMPARE(sample.amperes, float((sample.msSinceEpoch - kStart) / 1000));
+        }
+        QCOMPARE(seen, kept);
     }
 };
 
