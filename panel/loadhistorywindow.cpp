@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <limits>
 
 #include "panel/loadhistory.h"
+#include "panel/loadhistorycolours.h"
 #include "platform/operatordialogs.h"
 #include "platform/textfile.h"
 #include "platform/wallclock.h"
@@ -62,7 +64,7 @@ LoadHistoryWindow::LoadHistoryWindow(const LoadHistory &history, OperatorDialogs
     , m_view(new QChartView(m_chart, this))
     , m_timeAxis(new QDateTimeAxis(m_chart))
     , m_currentAxis(new QValueAxis(m_chart))
-    , m_boxes(new QHBoxLayout)
+    , m_boxes(new QGridLayout)
 {
     setObjectName(QStringLiteral("LoadHistoryWindow"));
     setWindowTitle(QStringLiteral("Load History"));
@@ -89,7 +91,7 @@ LoadHistoryWindow::LoadHistoryWindow(const LoadHistory &history, OperatorDialogs
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_view, 1);
     layout->addLayout(bottom);
-    resize(760, 420);
+    resize(800, 560); // room for the legend of 16 banks
 }
 
 int LoadHistoryWindow::seriesCount() const
@@ -109,6 +111,7 @@ void LoadHistoryWindow::setBankCount(int bankCount)
     for (int bank = m_bankCount + 1; bank <= bankCount; ++bank) {
         auto *line = new QLineSeries;
         line->setName(QStringLiteral("Bank %1").arg(bank));
+        line->setPen(QPen(kLoadHistoryColours[std::size_t(bank - 1)], 1.5));
         m_chart->addSeries(line);
         line->attachAxis(m_timeAxis);
         line->attachAxis(m_currentAxis);
@@ -123,7 +126,7 @@ void LoadHistoryWindow::setBankCount(int bankCount)
             if (m_lines[bank - 1])
                 m_lines[bank - 1]->setVisible(shown);
         });
-        m_boxes->addWidget(check);
+        m_boxes->addWidget(check, (bank - 1) / kBoxesPerRow, (bank - 1) % kBoxesPerRow);
         m_checks[bank - 1] = check;
     }
     m_bankCount = bankCount;

@@ -9,7 +9,7 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QDateTimeAxis;
-class QHBoxLayout;
+class QGridLayout;
 class QLineSeries;
 class QValueAxis;
 
@@ -39,6 +39,8 @@ public:
     bool isBankShown(int bank) const { return m_shown[bank - 1]; }
 
 private:
+    static constexpr int kBoxesPerRow = 8;
+
     void setBankCount(int bankCount);
     void saveAsCsv();
 
@@ -48,7 +50,7 @@ private:
     QChartView *m_view;
     QDateTimeAxis *m_timeAxis;
     QValueAxis *m_currentAxis;
-    QHBoxLayout *m_boxes;
+    QGridLayout *m_boxes;
     std::array<QLineSeries *, kMaxBanks> m_lines {};
     std::array<QCheckBox *, kMaxBanks> m_checks {};
     std::array<bool, kMaxBanks> m_shown {};

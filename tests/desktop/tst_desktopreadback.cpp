@@ -5,6 +5,7 @@
 #include "desktop/managerprocess.h"
 #include "desktop/operatorview.h"
 #include "panel/loadhistory.h"
+#include "panel/loadhistorycolours.h"
 
 using namespace relaybox;
 using namespace relaybox::testing;
@@ -27,14 +28,10 @@ Ring ringIn(const QImage &image, QPoint at)
     return edge.green() > 120 ? Ring::Amber : Ring::Red;
 }
 
-// The chart's default line colours, in the order the banks take them.
-const QColor kLineColours[] { QColor(0x20, 0x9f, 0xdf), QColor(0x99, 0xca, 0x53),
-                              QColor(0xf6, 0xa6, 0x25), QColor(0x6d, 0x5f, 0xd5) };
-
 int linesShown(const QImage &image)
 {
     int lines = 0;
-    for (const QColor &colour : kLineColours) {
+    for (const QColor &colour : kLoadHistoryColours) {
         int pixels = 0;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
