@@ -35,6 +35,9 @@ struct WaitResult
     std::size_t queued = 0;
 };
 
+// Why the last open() failed, where the operator can act on it.
+enum class OpenFailure { Other, PermissionDenied /* POSIX: not in the device's group */ };
+
 // clang-format off
 class SerialPort
 {
@@ -56,6 +59,7 @@ public:
     virtual void interrupt() = 0; // from any thread: wakes a pending waitForInput() at once; later waits return Interrupted
     virtual void close() = 0; // only once no other thread is inside the port
     virtual bool isOpen() const = 0;
+    virtual OpenFailure lastOpenFailure() const { return OpenFailure::Other; }
 };
 // clang-format on
 

@@ -76,8 +76,12 @@ bool PosixSerialPort::open(const std::string &path, PortMode)
     if (isOpen())
         return false;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        m_openFailure = (errno == EACCES || errno == EPERM) ? OpenFailure::PermissionDenied
+                                                            : OpenFailure::Other;
         return false;
+    }
+    m_openFailure = OpenFailure::Other;
     // TIOCEXCL keeps other users off the port but root ignores it; the lock also stops a second
     // manager running as root. TIOCEXCL also fails on anything that is not a terminal.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {

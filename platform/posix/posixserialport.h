@@ -32,6 +32,7 @@ public:
     void interrupt() override;
     void close() override;
     bool isOpen() const override;
+    OpenFailure lastOpenFailure() const override { return m_openFailure; }
 
 private:
     SerialTimeouts timeouts() const;
@@ -43,6 +44,7 @@ private:
     int m_wakeWrite = -1;
     termios m_lineSettings {};
     bool m_haveLineSettings = false;
+    OpenFailure m_openFailure = OpenFailure::Other;
 
     mutable std::mutex m_timeoutsMutex;
     SerialTimeouts m_timeouts { 0, 0, 0, 0, 0 };

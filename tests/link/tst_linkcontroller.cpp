@@ -11,6 +11,7 @@ using relaybox::testing::FakeLine;
 
 Q_DECLARE_METATYPE(relaybox::UpdateKind)
 Q_DECLARE_METATYPE(relaybox::UiUpdate)
+Q_DECLARE_METATYPE(relaybox::OpenFailure)
 
 namespace {
 
@@ -78,13 +79,64 @@ private slots:
         QVERIFY(!link.linkAnnounced);
     }
 
-    void failedOpenStartsNothing()
+    void failedOpenStartsNothingAndReports_data()
     {
+        QTest::addColumn<OpenFailure>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("taken") << OpenFailure::Other << "|" + kLinkLostMessage;
+        QTest::newRow("permission denied") << OpenFailure::PermissionDenied
+                                           << "|" + kLinkLostMessage
+                + "\rNo permission to open fake: add your user to the "
+                  "dialout group (sudo adduser $USER dialout), then log in again.";
+    }
+
+    void failedOpenStartsNothingAndReports()
+    {
+        QFETCH(OpenFailure, failure);
+        QFETCH(QString, message);
         Fixture f;
+        QSignalSpy resets(&f.link, &LinkController::linkResetRequested);
         f.line->refuseOpen = true;
+        f.line->openFailure = failure;
         QVERIFY(!f.link.startLink("fake"));
         QVERIFY(!f.link.isPortOpen());
         QVERIFY(f.line->written().empty());
+        QVERIFY(!f.link.tmOpenComError().isActive());
+        f.link.openFailedReport("fake");
+        QCOMPARE(f.dialogs.messages, QStringList { message });
+        QCOMPARE(resets.count(), 1);
+    }
+
+    // A switch (or loader) found by the probe that then never answers Identify must not leave a
+    // half-open link behind; the loader's "abc" answer hands over to the upgrade instead.
+    void watchdogGuardsTheIdentifyWait_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("silent") << QByteArray() << true;
+        QTest::newRow("loader answers") << QByteArray("/abc\\") << false;
+    }
+
+    void watchdogGuardsTheIdentifyWait()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, lost);
+        Fixture f;
+        LinkController link { f.state, f.clock, f.dialogs, testing::fakePortFactory(f.line),
+                              LinkTimings { std::chrono::milliseconds(10),
+                                            std::chrono::milliseconds(5000),
+                                            std::chrono::milliseconds(100) } };
+        QSignalSpy updates(&link, &LinkController::updateArrived);
+        QVERIFY(link.startLink("fake"));
+        QVERIFY(link.tmOpenComError().isActive());
+        if (!answer.isEmpty()) {
+            f.line->feed(answer.toStdString());
+            QTRY_COMPARE(updates.count(), 1);
+        }
+        QTest::qWait(300);
+        QCOMPARE(link.isPortOpen(), !lost);
+        QCOMPARE(f.dialogs.messages,
+                 lost ? QStringList { "|" + kLinkLostMessage } : QStringList {});
     }
 
     void identifyAnswerStartsPolling()
