@@ -54,7 +54,7 @@ bool LinkController::startLink(const std::string &path)
     closePort();
     auto port = m_portFactory();
     if (!port || !port->open(path, PortMode::Overlapped)) {
-        m_openFailure = port ? port->lastOpenFailure() : OpenFailure::Other;
+        m_openError = port ? port->openError() : OpenError::Other;
         return false;
     }
     // As on the switch's own driver, the settings calls cannot make a link fail.
@@ -130,7 +130,7 @@ void LinkController::linkLost()
 
 void LinkController::openFailedReport(const std::string &path)
 {
-    linkLostReport(m_openFailure == OpenFailure::PermissionDenied
+    linkLostReport(m_openError == OpenError::PermissionDenied
                        ? kJoinDialoutMessage.arg(QString::fromStdString(path))
                        : QString());
 }

@@ -111,7 +111,7 @@ private:
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<Receiver> m_receiver;
     std::unique_ptr<TMyThread> m_thread;
-    OpenFailure m_openFailure = OpenFailure::Other;
+    OpenError m_openError = OpenError::None;
     bool m_awaitingIdentify = false; // the watchdog guards the wait for the Identify answer
 };
 

@@ -28,15 +28,15 @@ inline constexpr std::size_t kLinkOutputBuffer = 16384;
 
 enum class PortMode { Blocking /* the probe */, Overlapped /* the long-lived link */ };
 
+// Why the last open() failed, for a tool that tells its user what to do about it.
+enum class OpenError { None, NoSuchPort, PermissionDenied, InUse, NotASerialPort, Other };
+
 // Ready may carry queued == 0 when another read took the bytes first: wait again.
 struct WaitResult
 {
     enum Status { Ready, Interrupted, Failed } status;
     std::size_t queued = 0;
 };
-
-// Why the last open() failed, where the operator can act on it.
-enum class OpenFailure { Other, PermissionDenied /* POSIX: not in the device's group */ };
 
 // clang-format off
 class SerialPort
@@ -59,7 +59,7 @@ public:
     virtual void interrupt() = 0; // from any thread: wakes a pending waitForInput() at once; later waits return Interrupted
     virtual void close() = 0; // only once no other thread is inside the port
     virtual bool isOpen() const = 0;
-    virtual OpenFailure lastOpenFailure() const { return OpenFailure::Other; }
+    virtual OpenError openError() const { return OpenError::Other; } // after a failed open()
 };
 // clang-format on
 

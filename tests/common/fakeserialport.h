@@ -56,7 +56,7 @@ public:
     }
 
     bool refuseOpen = false;
-    OpenFailure openFailure = OpenFailure::Other; // why a refused open failed
+    OpenError openError = OpenError::Other; // why a refused open failed
     // Answers written frames as the switch would, e.g. "/uni\" with "/xyz\".
     std::function<std::string(const std::string &frame)> responder;
 
@@ -171,7 +171,7 @@ public:
         return m_line->m_open;
     }
 
-    OpenFailure lastOpenFailure() const override { return m_line->openFailure; }
+    OpenError openError() const override { return m_line->openError; }
 
 private:
     std::shared_ptr<FakeLine> m_line;

@@ -11,7 +11,7 @@ using relaybox::testing::FakeLine;
 
 Q_DECLARE_METATYPE(relaybox::UpdateKind)
 Q_DECLARE_METATYPE(relaybox::UiUpdate)
-Q_DECLARE_METATYPE(relaybox::OpenFailure)
+Q_DECLARE_METATYPE(relaybox::OpenError)
 
 namespace {
 
@@ -81,10 +81,10 @@ private slots:
 
     void failedOpenStartsNothingAndReports_data()
     {
-        QTest::addColumn<OpenFailure>("failure");
+        QTest::addColumn<OpenError>("failure");
         QTest::addColumn<QString>("message");
-        QTest::newRow("taken") << OpenFailure::Other << "|" + kLinkLostMessage;
-        QTest::newRow("permission denied") << OpenFailure::PermissionDenied
+        QTest::newRow("taken") << OpenError::InUse << "|" + kLinkLostMessage;
+        QTest::newRow("permission denied") << OpenError::PermissionDenied
                                            << "|" + kLinkLostMessage
                 + "\rNo permission to open fake: add your user to the "
                   "dialout group (sudo adduser $USER dialout), then log in again.";
@@ -92,12 +92,12 @@ private slots:
 
     void failedOpenStartsNothingAndReports()
     {
-        QFETCH(OpenFailure, failure);
+        QFETCH(OpenError, failure);
         QFETCH(QString, message);
         Fixture f;
         QSignalSpy resets(&f.link, &LinkController::linkResetRequested);
         f.line->refuseOpen = true;
-        f.line->openFailure = failure;
+        f.line->openError = failure;
         QVERIFY(!f.link.startLink("fake"));
         QVERIFY(!f.link.isPortOpen());
         QVERIFY(f.line->written().empty());

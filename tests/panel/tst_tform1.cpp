@@ -400,7 +400,7 @@ private slots:
     {
         auto refusing = std::make_shared<FakeLine>();
         refusing->refuseOpen = true;
-        refusing->openFailure = OpenFailure::PermissionDenied;
+        refusing->openError = OpenError::PermissionDenied;
         Window w("[Form]\nAuto=0\nPrompt=0\n", refusing);
         w.line->responder = [](const std::string &frame) {
             return frame == "/uni\\" ? std::string("/xyz\\") : std::string();

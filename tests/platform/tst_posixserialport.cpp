@@ -74,7 +74,7 @@ int openAsOtherUser(const std::string &path)
         }
         if (port->open(path, PortMode::Blocking))
             result |= 4;
-        else if (port->lastOpenFailure() == OpenFailure::PermissionDenied)
+        else if (port->openError() == OpenError::PermissionDenied)
             result |= 8;
         ::_exit(result);
     }
