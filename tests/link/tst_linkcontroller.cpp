@@ -11,7 +11,6 @@ using relaybox::testing::FakeLine;
 
 Q_DECLARE_METATYPE(relaybox::UpdateKind)
 Q_DECLARE_METATYPE(relaybox::UiUpdate)
-Q_DECLARE_METATYPE(relaybox::OpenError)
 
 namespace {
 
@@ -79,32 +78,13 @@ private slots:
         QVERIFY(!link.linkAnnounced);
     }
 
-    void failedOpenStartsNothingAndReports_data()
+    void failedOpenStartsNothing()
     {
-        QTest::addColumn<OpenError>("failure");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("taken") << OpenError::InUse << "|" + kLinkLostMessage;
-        QTest::newRow("permission denied") << OpenError::PermissionDenied
-                                           << "|" + kLinkLostMessage
-                + "\rNo permission to open fake: add your user to the "
-                  "dialout group (sudo adduser $USER dialout), then log in again.";
-    }
-
-    void failedOpenStartsNothingAndReports()
-    {
-        QFETCH(OpenError, failure);
-        QFETCH(QString, message);
         Fixture f;
-        QSignalSpy resets(&f.link, &LinkController::linkResetRequested);
         f.line->refuseOpen = true;
-        f.line->openError = failure;
         QVERIFY(!f.link.startLink("fake"));
         QVERIFY(!f.link.isPortOpen());
         QVERIFY(f.line->written().empty());
-        QVERIFY(!f.link.tmOpenComError().isActive());
-        f.link.openFailedReport("fake");
-        QCOMPARE(f.dialogs.messages, QStringList { message });
-        QCOMPARE(resets.count(), 1);
     }
 
     // A switch (or loader) found by the probe that then never answers Identify must not leave a

@@ -7,6 +7,7 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "link/linkmessages.h"
 #include "panel/bankpanel.h"
 #include "panel/mainmenu.h"
 #include "panel/panelstack.h"
@@ -15,6 +16,8 @@
 
 using namespace relaybox;
 using testing::FakeLine;
+
+Q_DECLARE_METATYPE(relaybox::OpenError)
 
 namespace {
 
@@ -396,11 +399,25 @@ private slots:
     }
 
     // Found by the probe, then refused when the link opens it: said so, and disconnected again.
+    void connectToARefusedPortReportsIt_data()
+    {
+        QTest::addColumn<OpenError>("error");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("taken") << OpenError::InUse << "|" + kLinkLostMessage;
+        QTest::newRow("permission denied")
+            << OpenError::PermissionDenied
+            << "|" + kLinkLostMessage
+                + "\rNo permission to open fake: add your user to the dialout group (sudo "
+                  "adduser $USER dialout), then log in again.";
+    }
+
     void connectToARefusedPortReportsIt()
     {
+        QFETCH(OpenError, error);
+        QFETCH(QString, message);
         auto refusing = std::make_shared<FakeLine>();
         refusing->refuseOpen = true;
-        refusing->openError = OpenError::PermissionDenied;
+        refusing->openError = error;
         Window w("[Form]\nAuto=0\nPrompt=0\n", refusing);
         w.line->responder = [](const std::string &frame) {
             return frame == "/uni\\" ? std::string("/xyz\\") : std::string();
@@ -414,12 +431,11 @@ private slots:
         });
         clicker.start(10);
         w.form->menu().mlConnect->trigger();
-        QCOMPARE(w.dialogs.messages.size(), 1);
-        QVERIFY(w.dialogs.messages.constFirst().startsWith("|Could not find KESTRANE Relaybox."));
-        QVERIFY(w.dialogs.messages.constFirst().contains("\rNo permission to open fake:"));
+        QCOMPARE(w.dialogs.messages, QStringList { message });
         QVERIFY(w.form->menu().mlConnect->isEnabled());
         QVERIFY(!w.form->menu().mlDisconnect->isEnabled());
         QVERIFY(!w.form->link().isPortOpen());
+        QVERIFY(!w.form->link().tmOpenComError().isActive());
     }
 
     void watchdogHidesThePanels()
