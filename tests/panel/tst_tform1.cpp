@@ -403,12 +403,12 @@ private slots:
     {
         QTest::addColumn<OpenError>("error");
         QTest::addColumn<QString>("message");
-        QTest::newRow("taken") << OpenError::InUse << "|" + kLinkLostMessage;
-        QTest::newRow("permission denied")
-            << OpenError::PermissionDenied
-            << "|" + kLinkLostMessage
-                + "\rNo permission to open fake: add your user to the dialout group (sudo "
-                  "adduser $USER dialout), then log in again.";
+        const QString lost = "|" + kLinkLostMessage;
+        const QString dialout = QStringLiteral("\rNo permission to open fake: add your user to the "
+                                               "dialout group (sudo adduser $USER dialout), then "
+                                               "log in again.");
+        QTest::newRow("taken") << OpenError::InUse << lost;
+        QTest::newRow("permission denied") << OpenError::PermissionDenied << lost + dialout;
     }
 
     void connectToARefusedPortReportsIt()
