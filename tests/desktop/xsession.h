@@ -44,30 +44,28 @@ public:
     // Xvfb on a free display, then openbox; with a notification area when asked.
     bool start(bool withNotificationArea = false)
     {
-        const int first = 100 + int(QCoreApplication::applicationPid() % 400);
-        for (int number = first; number < first + 50 && m_display.isEmpty(); ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))
-                || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-                continue;
-            const QString display = QStringLiteral(":%1").arg(number);
-            QProcess *server = spawn(QStringLiteral("Xvfb"),
-                                     { display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                       QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                       QStringLiteral("tcp") });
-            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-            if (QTest::qWaitFor([&] { return QFile::exists(socket) || server->state() == QProcess::NotRunning; }, 5000)
-                && server->state() == QProcess::Running)
-                m_display = display;
-        }
-        if (m_display.isEmpty())
-            return false;
+        // Xvfb picks a free display itself and writes its number once it accepts clients.
+        auto *server = new QProcess;
+        server->setStandardErrorFile(QProcess::nullDevice());
+        server->start(QStringLiteral("Xvfb"), { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                               QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                               QStringLiteral("-nolisten"), QStringLiteral("tcp") });
+        m_processes.push_back(server);
+        QByteArray number;
+        (void)QTest::qWaitFor([&] {
+            number += server->readAllStandardOutput();
+            return number.contains('\n') || server->state() == QProcess::NotRunning;
+        }, 30000);
+        if (number.trimmed().isEmpty())
+            return failed("Xvfb did not start");
+        m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
         spawn(QStringLiteral("openbox"), { QStringLiteral("--sm-disable") });
         const bool managed = QTest::qWaitFor(
                 [&] { return run(QStringLiteral("xprop"), { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
                                  .contains("window id"); },
-                20000);
+                30000);
         if (!managed)
-            return false;
+            return failed("openbox did not take the display");
         if (withNotificationArea) {
             spawn(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
                                              QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
@@ -75,7 +73,7 @@ public:
                                              QStringLiteral("24") });
             // The tray owns the _NET_SYSTEM_TRAY_S0 selection once it is up.
             if (!QTest::qWaitFor([&] { return !findWindows(QStringLiteral("^panel$"), false).isEmpty(); }, 10000))
-                return false;
+                return failed("the notification area did not start");
         }
         return true;
     }
@@ -203,6 +201,12 @@ public:
     }
 
 private:
+    static bool failed(const char *what)
+    {
+        qWarning("X session: %s", what);
+        return false;
+    }
+
     QProcess *spawn(const QString &program, const QStringList &arguments)
     {
         auto *process = new QProcess;
