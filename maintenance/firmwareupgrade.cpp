@@ -202,10 +202,11 @@ void FirmwareUpgrade::completion()
 
 void FirmwareUpgrade::firmwareFailure()
 {
-    // The loader gave the upload up; the time-out must not end the link while the operator
-    // picks the image again.
+    // The loader gave the upload up; neither the time-out nor the watchdog (a loader answers no
+    // poll) may end the link while the operator reads the box and picks the image again.
     endUpload();
     m_tmUpgradeTimeOut.stop();
+    m_link.stopPolling();
     m_dialogs.message(kApplicationTitle, kFirmwareFailureMessage, MessageIcon::None);
     Upgrade1Click();
 }
