@@ -4,22 +4,6 @@
 
 using namespace relaybox::testing;
 
-namespace {
-
-// The display with its window manager; the window manager sometimes exits at once on a loaded
-// machine, so a fresh display is tried again.
-std::unique_ptr<XSession> startSession(bool withNotificationArea)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        auto session = std::make_unique<XSession>();
-        if (session->start(withNotificationArea))
-            return session;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 // The program in the notification area: a message box that comes while the window is hidden is
 // shown and acknowledged, and the program lives on and comes back from its icon.
 class TestDesktopTray : public QObject
@@ -38,7 +22,7 @@ private slots:
 
     void boxWhileHiddenKeepsTheProgram()
     {
-        const auto started = startSession(true);
+        const auto started = XSession::startNew(true);
         QVERIFY(started);
         XSession &session = *started;
         ManagerProcess manager(session);

@@ -7,17 +7,6 @@ using namespace relaybox::testing;
 
 namespace {
 
-// The display with its window manager; the window manager sometimes exits at once on a loaded
-// machine, so a fresh display is tried again.
-std::unique_ptr<XSession> startSession(bool withNotificationArea)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        auto session = std::make_unique<XSession>();
-        if (session->start(withNotificationArea))
-            return session;
-    }
-    return nullptr;
-}
 
 // Menu bar titles, in the main window's coordinates (measured on screenshots, DejaVu fonts).
 constexpr QPoint kToolsMenu { 124, 9 };
@@ -73,7 +62,7 @@ private slots:
     // nothing else; the clock set follows the completion.
     void uploadOwnsTheLine()
     {
-        const auto started = startSession(false);
+        const auto started = XSession::startNew(false);
         QVERIFY(started);
         XSession &session = *started;
         ManagerProcess manager(session);
@@ -161,7 +150,7 @@ private slots:
     // command reaches the loader, and the cancelled repair ends the link.
     void loaderLinkGetsNoImageUnasked()
     {
-        const auto started = startSession(false);
+        const auto started = XSession::startNew(false);
         QVERIFY(started);
         XSession &session = *started;
         ManagerProcess manager(session);

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 // A real X display as an operator has one: Xvfb with the openbox window manager and, on request,
 // a standalone notification area. Input goes through xdotool (the XTEST extension), so the window
 // manager sees every click and key, activates windows with them and moves the focus.
@@ -49,7 +51,10 @@ public:
         server->setStandardErrorFile(QProcess::nullDevice());
         server->start(QStringLiteral("Xvfb"), { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                                QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                               QStringLiteral("-nolisten"), QStringLiteral("tcp") });
+                                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                               // Without it the server resets when its last client leaves, and a
+                                               // window manager connecting at that moment fails.
+                                               QStringLiteral("-noreset") });
         m_processes.push_back(server);
         QByteArray number;
         (void)QTest::qWaitFor([&] {
@@ -76,6 +81,13 @@ public:
                 return failed("the notification area did not start");
         }
         return true;
+    }
+
+    // A started session, or none when the display or its window manager did not come up.
+    static std::unique_ptr<XSession> startNew(bool withNotificationArea = false)
+    {
+        auto session = std::make_unique<XSession>();
+        return session->start(withNotificationArea) ? std::move(session) : nullptr;
     }
 
     QString display() const { return m_display; }
