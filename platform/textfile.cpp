@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -169,8 +170,9 @@ bool isStaleTemporary(std::string_view name, std::string_view target)
     // A save in progress, here or in another process, keeps its temporary. (Windows refuses to
     // remove a file that is still open, which protects them there.)
     const std::string pidText(name.substr(from + 1, dash - from - 1));
-    const long pid = std::strtol(pidText.c_str(), nullptr, 10);
-    if (pid <= 0 || pid == processId() || ::kill(pid_t(pid), 0) == 0 || errno == EPERM)
+    const long long pid = pidText.size() <= 10 ? std::strtoll(pidText.c_str(), nullptr, 10) : -1;
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == processId()
+        || ::kill(pid_t(pid), 0) == 0 || errno == EPERM)
         return false;
 #endif
     return true;
