@@ -15,7 +15,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "schedules, keep the switch's clock in step with the PC, read the banks'"
     "firmware versions and upload new firmware."
     "."
-    "Includes relaybox-sim, a simulated switch on a pseudo-terminal, and"
+    "Includes relaybox-cli, which switches ports from scripts (pdudaemon,"
+    "labgrid) and succeeds only when the switch's status shows the change;"
+    "relaybox-sim, a simulated switch on a pseudo-terminal; and"
     "relaybox-ports, which lists the serial ports the manager sees.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -35,7 +37,7 @@ include(CPack)
 # What the package holds, for a build that skips "all" before installing
 # (-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON, so cpack does not build every test first).
 add_custom_target(package_contents)
-add_dependencies(package_contents relaybox relaybox-ports relaybox-sim)
+add_dependencies(package_contents relaybox relaybox-cli relaybox-ports relaybox-sim)
 if(TARGET relaybox_icon_png)
     add_dependencies(package_contents relaybox_icon_png)
 endif()

@@ -10,8 +10,10 @@
 #include "link/frames.h"
 #include "maintenance/bankversiondisplay.h"
 #include "maintenance/tform5.h"
+#include "panel/loadhistorytool.h"
 #include "panel/mainmenu.h"
 #include "panel/panelstack.h"
+#include "panel/switchreadbackmarks.h"
 #include "platform/qt/notificationicon.h"
 #include "schedule/scheduletransfer.h"
 #include "schedule/tform4.h"
@@ -107,6 +109,9 @@ void TForm1::FormCreate()
     createMaintenance();
     connectLink();
     connectMenus();
+    m_readbackMarks = new SwitchReadbackMarks(m_state, m_art, *m_panels, *m_link, this);
+    m_loadHistory = new LoadHistoryTool(m_state, *m_link, m_menu->mlTools1, m_environment.dialogs,
+                                        this, {}, m_environment.loadHistoryLimits);
     if (settingsLoaded)
         applySetRtcToMenu();
 
@@ -247,7 +252,8 @@ bool TForm1::confirm(const QString &text)
 void TForm1::sendSwitch(const std::string &frame)
 {
     // A frame that cannot be written is lost, as on the line; the next poll shows the state.
-    m_link->sendFrame(frame);
+    if (m_link->sendFrame(frame))
+        m_readbackMarks->frameWritten(frame);
 }
 
 void TForm1::imButton11MouseDown(int tag, Qt::MouseButton button)

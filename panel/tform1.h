@@ -10,6 +10,7 @@
 #include "link/tform3.h"
 #include "maintenance/clocksync.h"
 #include "maintenance/firmwareupgrade.h"
+#include "panel/loadhistory.h"
 #include "platform/hostports.h"
 #include "resources/panelart.h"
 #include "settings/settings.h"
@@ -20,9 +21,11 @@
 namespace relaybox {
 
 class BankVersionDisplay;
+class LoadHistoryTool;
 class MainMenu;
 class NotificationIcon;
 class PanelStack;
+class SwitchReadbackMarks;
 class TForm4;
 class TForm5;
 class TOKRightDlg;
@@ -50,6 +53,7 @@ struct MainWindowEnvironment
     UpgradeTimings upgradeTimings;
     TForm3::Options detection;
     bool useNotificationArea = true;
+    LoadHistoryLimits loadHistoryLimits;
 };
 
 class TForm1 : public QMainWindow
@@ -92,6 +96,8 @@ public:
     TOKRightDlg &configurationDialog() { return *m_configuration; }
     TForm4 &setTimerDialog() { return *m_form4; }
     TForm5 &upgradeWindow() { return *m_form5; }
+    SwitchReadbackMarks &readbackMarks() { return *m_readbackMarks; }
+    LoadHistoryTool &loadHistory() { return *m_loadHistory; }
     ClockSync &clockSync() { return *m_clockSync; }
     FirmwareUpgrade &upgrade() { return *m_upgrade; }
     QTimer &tmFlash1() { return m_tmFlash1; }
@@ -150,6 +156,8 @@ private:
     std::unique_ptr<FirmwareUpgrade> m_upgrade;
     std::unique_ptr<BankVersionDisplay> m_versions;
     NotificationIcon *m_trayIcon = nullptr;
+    SwitchReadbackMarks *m_readbackMarks = nullptr;
+    LoadHistoryTool *m_loadHistory = nullptr;
 };
 
 } // namespace relaybox

@@ -3,8 +3,6 @@
 #ifdef _WIN32
 #include "platform/win/registryports.h"
 #else
-#include <QSerialPortInfo>
-
 #include "platform/localportsources.h"
 #endif
 
@@ -16,11 +14,8 @@ HostPortTable discoverHostPorts(const std::string &portsDir)
     (void)portsDir;
     return portsFromRegistryValues(serialCommValues());
 #else
-    std::vector<HostPort> systemPorts;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        systemPorts.push_back(
-            { info.portName().toStdString(), info.systemLocation().toStdString() });
-    return linuxHostPorts(systemPorts, readActiveConsoles(), portsDirectoryEntries(portsDir));
+    return linuxHostPorts(sysfsSerialPorts(), readActiveConsoles(),
+                          portsDirectoryEntries(portsDir));
 #endif
 }
 

@@ -53,4 +53,29 @@ std::vector<std::string> portsDirectoryEntries(const std::string &dir)
     return entries;
 }
 
+std::vector<HostPort> sysfsSerialPorts(const std::string &ttyClassFolder)
+{
+    namespace fs = std::filesystem;
+    std::vector<HostPort> ports;
+    std::error_code error;
+    fs::directory_iterator it(ttyClassFolder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        if (ports.size() >= kMaxDirectoryEntries)
+            break;
+        const fs::path entry = it->path();
+        std::error_code ignored;
+        if (!fs::exists(entry / "device", ignored))
+            continue;
+        // A serial-core port's type: 0 is PORT_UNKNOWN, a placeholder without a UART.
+        if (std::ifstream type(entry / "type"); type) {
+            int value = 0;
+            if (!(type >> value) || value == 0)
+                continue;
+        }
+        const std::string name = entry.filename().string();
+        ports.push_back({ name, "/dev/" + name });
+    }
+    return ports;
+}
+
 } // namespace relaybox

@@ -28,6 +28,9 @@ inline constexpr std::size_t kLinkOutputBuffer = 16384;
 
 enum class PortMode { Blocking /* the probe */, Overlapped /* the long-lived link */ };
 
+// Why the last open() failed, for a tool that tells its user what to do about it.
+enum class OpenError { None, NoSuchPort, PermissionDenied, InUse, NotASerialPort, Other };
+
 // Ready may carry queued == 0 when another read took the bytes first: wait again.
 struct WaitResult
 {
@@ -56,6 +59,7 @@ public:
     virtual void interrupt() = 0; // from any thread: wakes a pending waitForInput() at once; later waits return Interrupted
     virtual void close() = 0; // only once no other thread is inside the port
     virtual bool isOpen() const = 0;
+    virtual OpenError openError() const { return OpenError::Other; } // after a failed open()
 };
 // clang-format on
 

@@ -64,6 +64,26 @@ QImage ButtonPainter::portButton(bool pressed, qreal devicePixelRatio)
     return image;
 }
 
+QImage ButtonPainter::portButtonRing(bool unconfirmed, qreal devicePixelRatio)
+{
+    QImage image(kPortButtonSize * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    // In the well, just outside the released cap (2.5, 2, 24 x 23), so the cap stays readable.
+    const QRectF ring(1.1, 0.9, 26.8, 26.2);
+    const QColor colour = unconfirmed ? QColor(0xf0, 0x3a, 0x2e) : QColor(0xff, 0xb3, 0x2e);
+    QColor halo = colour;
+    halo.setAlpha(90);
+    painter.setPen(QPen(halo, 2.2));
+    painter.drawRoundedRect(ring, 4, 4);
+    painter.setPen(QPen(colour, 1.2));
+    painter.drawRoundedRect(ring, 4, 4);
+    return image;
+}
+
 QImage ButtonPainter::menuButton(bool sunken, qreal devicePixelRatio)
 {
     QImage image = wellImage(kMenuButtonSize, devicePixelRatio);

@@ -14,6 +14,10 @@ public:
 
     static QImage portButton(bool pressed, qreal devicePixelRatio = 1.0);
     static QImage menuButton(bool sunken, qreal devicePixelRatio = 1.0);
+
+    // A ring around the port button's cap, drawn over either picture: soft amber while a
+    // command is on its way, red when the switch did not follow it. Transparent elsewhere.
+    static QImage portButtonRing(bool unconfirmed, qreal devicePixelRatio = 1.0);
 };
 
 } // namespace relaybox

@@ -116,6 +116,13 @@ QPixmap PanelArt::menuButton(int index) const
     return pick(m_menuButtons, index);
 }
 
+QPixmap PanelArt::portButtonRing(int index) const
+{
+    fillOnce(m_portButtonRings, kButtonCount,
+             [this](int i) { return ButtonPainter::portButtonRing(i == 1, m_ratio); });
+    return pick(m_portButtonRings, index);
+}
+
 QImage PanelArt::programIconImage(int size)
 {
     QImage image = transparentImage(QSize(size, size), 1.0);

@@ -42,6 +42,7 @@ public:
     QPixmap bankDigit(int index) const;
     QPixmap portButton(int index) const; // 0 pressed, 1 released
     QPixmap menuButton(int index) const; // 0 raised, 1 sunken
+    QPixmap portButtonRing(int index) const; // 0 command pending (amber), 1 not followed (red)
     QIcon programIcon() const;
     // The program icon at any size, straight from its SVG (for the installed PNG).
     static QImage programIconImage(int size);
@@ -58,6 +59,7 @@ private:
     mutable std::vector<QPixmap> m_bankDigits;
     mutable std::vector<QPixmap> m_portButtons;
     mutable std::vector<QPixmap> m_menuButtons;
+    mutable std::vector<QPixmap> m_portButtonRings;
     mutable QIcon m_icon;
 };
 

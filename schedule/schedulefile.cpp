@@ -69,13 +69,22 @@ struct Record
     int table, bank, port, enabled, invalid, mode, day, hour, minute;
 };
 
+bool hasIndexInTables(const Record &record)
+{
+    return record.bank >= 0 && record.port >= 0 && record.port < kPortsPerBank;
+}
+
 // Values the editor and the transfer can hold; anything else is not a timer this program wrote.
+// The editor refuses to tick "Every week" without a day, so such a record would show unticked
+// yet be sent.
 bool holdsTimer(const Record &record)
 {
     const int maxHour = record.mode == ModeAfter ? kLongestDelayHours : 23;
+    const bool weekWithoutDay =
+        record.enabled != 0 && record.mode == ModeEveryWeek && record.day == 0;
     return record.mode >= ModeAfter && record.mode <= ModeEveryWeek && record.day >= 0
         && record.day <= 7 && record.hour >= 0 && record.hour <= maxHour && record.minute >= 0
-        && record.minute <= 59;
+        && record.minute <= 59 && !weekWithoutDay;
 }
 
 void apply(const Record &record, ScheduleEntry &entry)
@@ -138,12 +147,7 @@ ScheduleLoadResult loadScheduleText(std::string_view text, ScheduleTable &editor
         }
         const Record record { fields[0], fields[1], fields[2], fields[3], fields[4],
                               fields[5], fields[6], fields[7], fields[8] };
-        // A bad index ends the load; what was applied before it stays in the tables.
-        if (record.bank < 0 || record.port < 0 || record.port >= kPortsPerBank) {
-            result.end = End::BadIndex;
-            return result;
-        }
-        if (record.bank >= banks || !holdsTimer(record)) {
+        if (!hasIndexInTables(record) || record.bank >= banks || !holdsTimer(record)) {
             ++result.skipped;
             continue;
         }

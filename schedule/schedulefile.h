@@ -27,18 +27,20 @@ struct ScheduleLoadResult
         Complete, // the text ended after a whole record
         CutShort, // the text ended inside a record, which was not applied
         Malformed, // a character that is not part of a number, or a number out of int range
-        BadIndex, // a negative bank index or a port index outside 0 to 7
     };
 
     End end = End::Complete;
     int applied = 0;
-    int skipped = 0; // banks not connected, or values the editor cannot hold
+    // Records for banks not connected, with a bad bank or port index, or with values the editor
+    // cannot hold (an enabled "Every week" timer without a day among them).
+    int skipped = 0;
 
     friend bool operator==(const ScheduleLoadResult &, const ScheduleLoadResult &) = default;
 };
 
-// Applies the records of a schedule file to the editor tables. Loading stops at the first
-// record that is cut short, malformed or has a bad index; the records before it stay applied.
+// Applies the records of a schedule file to the editor tables. A record that cannot be applied
+// is skipped and loading reads on; loading stops at the first record that is cut short or
+// malformed, and the records before it stay applied.
 // Only the enabled and invalid marks, mode, day, hour and minute are loaded; an enabled record
 // is marked pending so that the next transfer sends it.
 ScheduleLoadResult loadScheduleText(std::string_view text, ScheduleTable &editorOn,

@@ -131,21 +131,20 @@ bool sameTimeLeft(const RowSetting &a, const RowSetting &b, const LocalTime &now
     return left.hours == right.hours && left.minutes == right.minutes;
 }
 
-bool acceptableWhileTyping(std::string_view text, int maximum)
+bool acceptableWhileTyping(std::string_view text, int maximum, int kept)
 {
-    return text.empty() || acceptableOnLeaving(text, maximum);
+    return text.empty() || acceptableOnLeaving(text, maximum, kept);
 }
 
-bool acceptableOnLeaving(std::string_view text, int maximum)
+bool acceptableOnLeaving(std::string_view text, int maximum, int kept)
 {
     const auto value = fieldNumber(text);
-    return value && *value <= maximum;
+    return value && (*value <= maximum || *value == kept);
 }
 
-int fieldValue(std::string_view text, int maximum)
+int fieldValue(std::string_view text, int maximum, int kept)
 {
-    const auto value = fieldNumber(text);
-    return value && *value <= maximum ? *value : maximum;
+    return acceptableOnLeaving(text, maximum, kept) ? *fieldNumber(text) : maximum;
 }
 
 } // namespace relaybox

@@ -42,10 +42,11 @@ void markEnabledForClearing(ScheduleTable &table, int bankCount);
 bool sameTimeLeft(const RowSetting &a, const RowSetting &b, const LocalTime &now);
 
 // The hour and minute fields. Empty text is allowed while typing; text that is not a number
-// from 0 to maximum is replaced by the maximum.
-bool acceptableWhileTyping(std::string_view text, int maximum);
-bool acceptableOnLeaving(std::string_view text, int maximum);
+// from 0 to maximum is replaced by the maximum. `kept` is a value beyond the maximum that the
+// program itself put into the field (a long delay the switch reported); it stays acceptable.
+bool acceptableWhileTyping(std::string_view text, int maximum, int kept = -1);
+bool acceptableOnLeaving(std::string_view text, int maximum, int kept = -1);
 // The value a field stands for when collected: its number, or the maximum it would be reset to.
-int fieldValue(std::string_view text, int maximum);
+int fieldValue(std::string_view text, int maximum, int kept = -1);
 
 } // namespace relaybox

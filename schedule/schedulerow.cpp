@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <algorithm>
 
 #include "schedule/updown.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 constexpr int kRowHeight = 21;
 constexpr int kLabelPointSize = 12;
-constexpr int kLongestDelayHours = 99;
+constexpr int kLongestDelayHours = 99; // what the operator may type
+constexpr int kHourDigits = 2;
 constexpr int kLastHourOfDay = 23;
 
 int rowTop(int indexInPage)
@@ -62,7 +64,7 @@ ScheduleRow::ScheduleRow(int row, QWidget *page)
 
     m_hourField = new QLineEdit(page);
     m_hourField->setObjectName(QStringLiteral("edtHour") + number);
-    m_hourField->setMaxLength(2);
+    m_hourField->setMaxLength(kHourDigits);
     m_hourField->setGeometry(336, top, 30, kRowHeight);
     m_hourSpinner = new UpDown(m_hourField, page);
     m_hourSpinner->setObjectName(QStringLiteral("udHour") + number);
@@ -105,7 +107,7 @@ RowSetting ScheduleRow::setting() const
     setting.changed = m_changed && !m_invalid;
     setting.mode = std::max(0, m_modeList->currentIndex());
     setting.day = std::max(0, m_dayList->currentIndex());
-    setting.hour = fieldValue(m_hourField->text().toStdString(), hourMaximum());
+    setting.hour = fieldValue(m_hourField->text().toStdString(), hourMaximum(), m_keptHour);
     setting.minute = fieldValue(m_minuteField->text().toStdString(), minuteMaximum());
     return setting;
 }
@@ -136,8 +138,7 @@ void ScheduleRow::setValues(int mode, int day, const QString &hour, const QStrin
 {
     m_modeList->setCurrentIndex(mode);
     m_dayList->setCurrentIndex(day);
-    m_hourField->setText(hour);
-    m_hourSpinner->setPosition(hour.toInt());
+    setHourText(hour);
     m_minuteField->setText(minute);
     m_minuteSpinner->setPosition(minute.toInt());
 }
@@ -169,6 +170,7 @@ void ScheduleRow::unlockAndReset()
     m_modeList->setCurrentIndex(ModeAfter);
     m_hourField->setText(QStringLiteral("0"));
     m_hourSpinner->setPosition(0);
+    forgetKeptHour();
     m_minuteField->setText(QStringLiteral("0"));
     m_minuteSpinner->setPosition(0);
     m_dayList->setEnabled(false);
@@ -193,7 +195,33 @@ void ScheduleRow::applyModeRules()
     bool ok = false;
     if (m_hourField->text().toInt(&ok) > kLastHourOfDay && ok)
         m_hourField->setText(QString::number(kLastHourOfDay));
+    forgetKeptHour();
     m_hourSpinner->setRange(0, kLastHourOfDay);
+}
+
+void ScheduleRow::setHourText(const QString &hour)
+{
+    bool ok = false;
+    const int value = hour.toInt(&ok);
+    // The switch reports delays of up to 999 hours, a carried minute makes 1000.
+    const bool beyondTyping =
+        ok && m_modeList->currentIndex() == ModeAfter && value > kLongestDelayHours;
+    if (beyondTyping) {
+        // Set before the text, whose change is checked against them.
+        m_keptHour = value;
+        m_hourField->setMaxLength(std::max<int>(kHourDigits, hour.size()));
+        m_hourField->setText(hour);
+    } else {
+        m_hourField->setText(hour);
+        forgetKeptHour();
+    }
+    m_hourSpinner->setPosition(value);
+}
+
+void ScheduleRow::forgetKeptHour()
+{
+    m_keptHour = -1;
+    m_hourField->setMaxLength(kHourDigits);
 }
 
 } // namespace relaybox

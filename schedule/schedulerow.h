@@ -41,7 +41,11 @@ public:
     QLabel *appliedLabel() const { return m_appliedLabel; }
 
     bool ticked() const;
+    // The most hours the operator may type or spin to.
     int hourMaximum() const;
+    // An "After" delay beyond hourMaximum() that the program put into the hour field (the switch
+    // reports up to 999 hours); the field keeps it whole. -1 when there is none.
+    int keptHour() const { return m_keptHour; }
     static constexpr int minuteMaximum() { return 59; }
     // What the row holds now; an invalid row never counts as changed.
     RowSetting setting() const;
@@ -61,11 +65,14 @@ public:
 private:
     // Every mode but "After" is a time of day: the day list is for "Every week" only.
     void applyModeRules();
+    void setHourText(const QString &hour);
+    void forgetKeptHour();
 
     int m_row;
     bool m_invalid = false;
     bool m_changed = false;
     bool m_locked = false;
+    int m_keptHour = -1;
     QCheckBox *m_enableBox;
     QLabel *m_bankLabel;
     QLabel *m_portLabel;

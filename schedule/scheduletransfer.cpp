@@ -19,12 +19,20 @@ public:
         , m_now(now)
     { }
 
-    void run(ScheduleTable &committed, const ScheduleTable &editor, int selector)
+    void run(ScheduleTable &committed, ScheduleTable &editor, int selector)
     {
         for (int bank = 0; bank < m_banks; ++bank)
             committed[bank] = editor[bank];
         clearPass(committed, selector);
         setPass(committed, selector);
+        // Every change is now in the queue, port removals under a bank clear included; the
+        // editor starts again from what was committed, so that a later transfer, whichever
+        // bank the dialog shows, does not send the same change again.
+        for (int bank = 0; bank < m_banks; ++bank) {
+            for (ScheduleEntry &entry : committed[bank])
+                entry.pending = 0;
+            editor[bank] = committed[bank];
+        }
     }
 
     std::vector<std::string> takeFrames() { return std::move(m_frames); }

@@ -204,7 +204,10 @@ void TForm4::connectRow(ScheduleRow &row)
         field->installEventFilter(this);
         const bool hour = field == row.hourField();
         connect(field, &QLineEdit::textChanged, this, [this, field, rowPointer, hour] {
-            fieldChanged(field, hour ? rowPointer->hourMaximum() : ScheduleRow::minuteMaximum());
+            if (hour)
+                fieldChanged(field, rowPointer->hourMaximum(), rowPointer->keptHour());
+            else
+                fieldChanged(field, ScheduleRow::minuteMaximum(), -1);
         });
     }
 }
@@ -275,7 +278,8 @@ bool TForm4::eventFilter(QObject *watched, QEvent *event)
         ScheduleRow *row = rowOfField(watched, hour);
         if (row && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             fieldLeft(static_cast<QLineEdit *>(watched),
-                      hour ? row->hourMaximum() : ScheduleRow::minuteMaximum());
+                      hour ? row->hourMaximum() : ScheduleRow::minuteMaximum(),
+                      hour ? row->keptHour() : -1);
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -554,6 +558,8 @@ void TForm4::ApplyClick()
 {
     collectPages();
     emit transferRequested();
+    // What the rows hold has been sent; only a new edit is sent by the next Apply.
+    clearChangedMarks();
     if (m_tabSet->currentIndex() >= 0)
         m_selectedBank = m_tabSet->currentIndex();
 }
@@ -564,9 +570,9 @@ void TForm4::BitBtn1Click()
     accept();
 }
 
-void TForm4::fieldChanged(QLineEdit *field, int maximum)
+void TForm4::fieldChanged(QLineEdit *field, int maximum, int kept)
 {
-    if (acceptableWhileTyping(field->text().toStdString(), maximum))
+    if (acceptableWhileTyping(field->text().toStdString(), maximum, kept))
         return;
     // Text that is not a number (a typed ".") is reported like a value out of range.
     m_dialogs.message(QString(), QStringLiteral("Value range: 0 - %1").arg(maximum),
@@ -575,9 +581,9 @@ void TForm4::fieldChanged(QLineEdit *field, int maximum)
     field->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm4::fieldLeft(QLineEdit *field, int maximum)
+void TForm4::fieldLeft(QLineEdit *field, int maximum, int kept)
 {
-    if (acceptableOnLeaving(field->text().toStdString(), maximum))
+    if (acceptableOnLeaving(field->text().toStdString(), maximum, kept))
         return;
     m_dialogs.message(QString(), QStringLiteral("Value must between 0 and %1").arg(maximum),
                       MessageIcon::None);

@@ -93,8 +93,9 @@ private:
     void setClearCaptions();
     void selectTabSilently(int index);
 
-    void fieldChanged(QLineEdit *field, int maximum);
-    void fieldLeft(QLineEdit *field, int maximum);
+    // `kept`: a long delay from the switch that the hour field holds beyond its maximum, or -1.
+    void fieldChanged(QLineEdit *field, int maximum, int kept);
+    void fieldLeft(QLineEdit *field, int maximum, int kept);
     ScheduleRow *rowOfField(const QObject *field, bool &isHour) const;
 
     SharedState &m_state;

@@ -10,6 +10,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include "platform/serialtimelimits.h"
 
 namespace relaybox {
@@ -63,6 +67,55 @@ int pollOne(int fd, short events, std::optional<Clock::time_point> deadline)
     }
 }
 
+OpenError openErrorFrom(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+        return OpenError::NoSuchPort;
+    case EACCES:
+    case EPERM:
+        return OpenError::PermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return OpenError::InUse;
+    case ENOTTY:
+        return OpenError::NotASerialPort;
+    default:
+        return OpenError::Other;
+    }
+}
+
+// USB adapters hold received bytes for up to 16 ms unless asked not to, which makes a reply
+// that the host waits for byte by byte (the firmware upload) several times slower than the
+// line. Pseudo-terminals and some drivers refuse; that costs nothing. Returns true when this
+// call set the flag, so that close() can clear it again.
+bool requestLowLatency([[maybe_unused]] int fd)
+{
+#ifdef __linux__
+    serial_struct serial {};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY))
+        return false;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+#else
+    return false;
+#endif
+}
+
+void clearLowLatency([[maybe_unused]] int fd)
+{
+#ifdef __linux__
+    serial_struct serial {};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags &= ~ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &serial);
+    }
+#endif
+}
+
 } // namespace
 
 PosixSerialPort::~PosixSerialPort()
@@ -75,12 +128,16 @@ bool PosixSerialPort::open(const std::string &path, PortMode)
     // Both modes are the same here: the fd stays non-blocking and read()/write() wait in poll().
     if (isOpen())
         return false;
+    m_openError = OpenError::Other;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        m_openError = openErrorFrom(errno);
         return false;
+    }
     // TIOCEXCL keeps other users off the port but root ignores it; the lock also stops a second
     // manager running as root. TIOCEXCL also fails on anything that is not a terminal.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        m_openError = openErrorFrom(errno);
         closeQuietly(fd);
         return false;
     }
@@ -89,6 +146,8 @@ bool PosixSerialPort::open(const std::string &path, PortMode)
         closeQuietly(fd);
         return false;
     }
+    m_openError = OpenError::None;
+    m_restoreLowLatency = requestLowLatency(fd);
     m_fd = fd;
     m_haveLineSettings = false;
     m_interrupted = false;
@@ -302,6 +361,9 @@ void PosixSerialPort::close()
         // Clear exclusive use: on a pseudo-terminal it outlives this fd while the other side stays
         // open, and would keep every later non-root open out.
         ::ioctl(m_fd, TIOCNXCL);
+        if (m_restoreLowLatency)
+            clearLowLatency(m_fd);
+        m_restoreLowLatency = false;
         m_fd = closeQuietly(m_fd);
     }
     m_wakeRead = closeQuietly(m_wakeRead);

@@ -32,6 +32,7 @@ public:
     void interrupt() override;
     void close() override;
     bool isOpen() const override;
+    OpenError openError() const override { return m_openError; }
 
 private:
     SerialTimeouts timeouts() const;
@@ -43,6 +44,8 @@ private:
     int m_wakeWrite = -1;
     termios m_lineSettings {};
     bool m_haveLineSettings = false;
+    OpenError m_openError = OpenError::None;
+    bool m_restoreLowLatency = false; // close() clears the driver flag that open() set
 
     mutable std::mutex m_timeoutsMutex;
     SerialTimeouts m_timeouts { 0, 0, 0, 0, 0 };

@@ -41,6 +41,22 @@ DWORD clampedLength(std::size_t size)
     return static_cast<DWORD>(std::min<std::size_t>(size, 0x7fffffff));
 }
 
+// A port another program holds refuses with access denied: its share mode is 0, as ours is.
+OpenError openErrorFrom(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+        return OpenError::NoSuchPort;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return OpenError::InUse;
+    default:
+        return OpenError::Other;
+    }
+}
+
 } // namespace
 
 WinSerialPort::~WinSerialPort()
@@ -56,8 +72,11 @@ bool WinSerialPort::open(const std::string &path, PortMode mode)
     const DWORD flags = mode == PortMode::Overlapped ? FILE_FLAG_OVERLAPPED : 0;
     const HANDLE handle = CreateFileA(deviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, flags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        m_openError = openErrorFrom(GetLastError());
         return false;
+    }
+    m_openError = OpenError::None;
     m_handle = handle;
     m_mode = mode;
     m_haveLineSettings = false;

@@ -34,6 +34,7 @@ public:
     void interrupt() override;
     void close() override;
     bool isOpen() const override;
+    OpenError openError() const override { return m_openError; }
 
 private:
     SerialTimeouts timeouts() const;
@@ -43,6 +44,7 @@ private:
     // Set by open() and cleared by close(), which no other thread overlaps.
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     PortMode m_mode = PortMode::Blocking;
+    OpenError m_openError = OpenError::None;
     HANDLE m_waitEvent = nullptr; // the receive wait's own record and event
     HANDLE m_readEvent = nullptr;
     HANDLE m_writeEvent = nullptr; // writes never share the receive wait's record

@@ -5,6 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 
 set(expected
     bin/relaybox
+    bin/relaybox-cli
     bin/relaybox-ports
     bin/relaybox-sim
     share/applications/relaybox.desktop
@@ -25,7 +26,7 @@ if(NOT installed STREQUAL expected)
     message(FATAL_ERROR "installed:\n  ${installed}\nexpected:\n  ${expected}")
 endif()
 
-foreach(program relaybox relaybox-ports relaybox-sim)
+foreach(program relaybox relaybox-cli relaybox-ports relaybox-sim)
     execute_process(COMMAND test -x "${STAGE}/bin/${program}" RESULT_VARIABLE result)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "bin/${program} is not executable")

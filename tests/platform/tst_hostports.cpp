@@ -231,6 +231,34 @@ private slots:
             (std::vector<std::string> { (root / "sim").string(), (root / "socat0").string() }));
         QCOMPARE(portsDirectoryEntries((root / "missing").string()), std::vector<std::string>());
     }
+
+    void sysfsPortsNeedADeviceAndAKnownUart()
+    {
+        // A sysfs tty class folder: what each entry holds decides whether it is a serial port.
+        namespace fs = std::filesystem;
+        QTemporaryDir dir;
+        const fs::path root = dir.path().toStdString();
+        const auto entry = [&](const char *name, bool device, const char *type) {
+            fs::create_directory(root / name);
+            if (device)
+                fs::create_directory(root / name / "device");
+            if (type)
+                std::ofstream(root / name / "type") << type << "\n";
+        };
+        entry("ttyS0", true, "4"); // a 16550A
+        entry("ttyS1", true, "0"); // registered without a UART
+        entry("ttyUSB0", true, nullptr); // USB serial: no type file
+        entry("tty1", false, nullptr); // a virtual console
+        entry("ptmx", false, nullptr);
+
+        std::vector<HostPort> ports = sysfsSerialPorts(root.string());
+        std::sort(ports.begin(), ports.end(),
+                  [](const HostPort &a, const HostPort &b) { return a.name < b.name; });
+        QCOMPARE(
+            ports,
+            (std::vector<HostPort> { { "ttyS0", "/dev/ttyS0" }, { "ttyUSB0", "/dev/ttyUSB0" } }));
+        QCOMPARE(sysfsSerialPorts((root / "missing").string()), std::vector<HostPort>());
+    }
 };
 
 QTEST_APPLESS_MAIN(TestHostPorts)

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTabBar>
 #include <QtTest>
 
 #include "common/simwindow.h"
@@ -35,6 +37,23 @@ void setTimers(SimWindow &w, const std::function<void(TForm4 &)> &fill)
     w.form->SetTimer1Click();
 }
 
+// Waits until the switch has received the next Status poll, and so every frame written before it.
+bool nextPollSeen(SimWindow &w)
+{
+    const std::size_t from = w.simulated->log().size();
+    const auto poll = [](const std::string &line) {
+        return line.find("RX /C\\") != std::string::npos;
+    };
+    return QTest::qWaitFor([&] { return w.simulated->waitForLine(poll, 0ms, from).has_value(); },
+                           3000);
+}
+
+QStringList timerFrames(SimWindow &w)
+{
+    return testing::receivedFrames(*w.simulated)
+        .filter(QRegularExpression(QStringLiteral("^/[TDWQ]")));
+}
+
 ScheduleEntry committedOn(SimWindow &w, int bank, int port)
 {
     std::lock_guard lock(w.state.mutex);
@@ -64,6 +83,54 @@ private slots:
             QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime1%1").arg(port))->text(),
                      QStringLiteral(" 1:30"));
         QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime21"))->text(), QString());
+    }
+
+    // Applying again, after a tab change or not, sends nothing the operator did not change, so the
+    // switch does not restart the timer; neither does OK.
+    void applyingAgainSendsNothingNew()
+    {
+        SimWindow w(testing::banks(2));
+        QVERIFY(w.link());
+        TForm4 &dialog = w.form->setTimerDialog();
+        auto *apply = dialog.findChild<QPushButton *>(QStringLiteral("Apply"));
+        bool confirmed = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            setRow(dialog, 4, ModeAfter, 2, 0);
+            apply->click();
+            confirmed = QTest::qWaitFor([&] { return committedOn(w, 0, 2).enabled == 1; }, 3000);
+            dialog.findChild<QTabBar *>(QStringLiteral("TabSet1"))->setCurrentIndex(1);
+            apply->click();
+            apply->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
+        });
+        w.form->SetTimer1Click();
+        QVERIFY(confirmed);
+        QVERIFY(nextPollSeen(w));
+        QCOMPARE(timerFrames(w), QStringList { "/T0131 0020000\\" });
+    }
+
+    // A delay the switch reports beyond the 99 hours the operator may type shows whole and is left
+    // alone by an OK without edits.
+    void longReportedDelayShowsWholeAndIsNotSent()
+    {
+        SimWindow w(testing::banks(1));
+        QVERIFY(w.link());
+        QCOMPARE(w.simulated->command("say T0111 150 00 00"),
+                 std::string("OK say T0111 150 00 00"));
+        QTRY_COMPARE(committedOn(w, 0, 0).hour, 150);
+        QCOMPARE(committedOn(w, 0, 0).mode, int(ModeAfter));
+
+        TForm4 &dialog = w.form->setTimerDialog();
+        QString shown;
+        QTimer::singleShot(0, &dialog, [&] {
+            shown = dialog.findChild<QLineEdit *>(QStringLiteral("edtHour2"))->text();
+            dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
+        });
+        w.form->SetTimer1Click();
+        QCOMPARE(shown, QStringLiteral("150"));
+        QVERIFY(nextPollSeen(w));
+        QCOMPARE(timerFrames(w), QStringList {});
+        QVERIFY(w.dialogs.messages.isEmpty());
     }
 
     // An "At" timer a minute ahead fires in the switch; the next poll shows the port on.

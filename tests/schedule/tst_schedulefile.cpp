@@ -164,6 +164,7 @@ private slots:
         QCOMPARE(saved(disabledOver), QStringLiteral("0 0 0 0 0 0 p0"));
     }
 
+    // The records of a file that load, the ones skipped, and where loading stops.
     void malformedText_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -176,7 +177,6 @@ private slots:
         const int complete = int(ScheduleLoadResult::End::Complete);
         const int cutShort = int(ScheduleLoadResult::End::CutShort);
         const int malformed = int(ScheduleLoadResult::End::Malformed);
-        const int badIndex = int(ScheduleLoadResult::End::BadIndex);
         const QString untouched = QStringLiteral("0 0 0 0 0 0 p0");
         const QString loaded = QStringLiteral("1 0 1 0 8 15 p1");
         const QByteArray good = "0 0 0 1 0 1 0 8 15 ";
@@ -201,12 +201,14 @@ private slots:
             << QByteArray("0 0 0 1 0 1 0 - 15") << 1 << malformed << 0 << 0 << untouched;
         QTest::newRow("number too large")
             << QByteArray("0 0 0 1 0 1 0 99999999999 15") << 1 << malformed << 0 << 0 << untouched;
-        QTest::newRow("negative bank stops")
-            << good + "0 -1 0 1 0 1 0 9 0 0 0 1 1 0 1 0 9 0" << 2 << badIndex << 1 << 0 << loaded;
-        QTest::newRow("port 8 stops")
-            << good + "0 0 8 1 0 1 0 9 0" << 1 << badIndex << 1 << 0 << loaded;
-        QTest::newRow("negative port stops")
-            << QByteArray("0 0 -1 1 0 1 0 9 0 ") + good << 1 << badIndex << 0 << 0 << untouched;
+        // A record the tables cannot take is skipped, and the good record after it loads.
+        QTest::newRow("negative bank mid-file")
+            << QByteArray("0 0 1 0 0 0 0 0 0 0 -1 0 1 0 1 0 9 0 ") + good << 2 << complete << 2 << 1
+            << loaded;
+        QTest::newRow("port 8 mid-file")
+            << QByteArray("0 0 8 1 0 1 0 9 0 ") + good << 1 << complete << 1 << 1 << loaded;
+        QTest::newRow("negative port mid-file")
+            << QByteArray("1 0 -1 1 0 1 0 9 0 ") + good << 1 << complete << 1 << 1 << loaded;
         QTest::newRow("bank not connected is skipped")
             << QByteArray("0 5 0 1 0 1 0 9 0 ") + good << 3 << complete << 1 << 1 << loaded;
         QTest::newRow("bank 16 is skipped")
@@ -222,6 +224,11 @@ private slots:
             << QByteArray("0 0 0 1 0 1 0 9 60 ") + good << 1 << complete << 1 << 1 << loaded;
         QTest::newRow("negative hour is skipped")
             << QByteArray("0 0 0 1 0 0 0 -1 0 ") + good << 1 << complete << 1 << 1 << loaded;
+        QTest::newRow("enabled week without a day is skipped")
+            << QByteArray("0 0 0 1 0 3 0 9 0 ") << 1 << complete << 0 << 1 << untouched;
+        QTest::newRow("disabled week without a day loads")
+            << QByteArray("0 0 0 0 0 3 0 9 0 ") << 1 << complete << 1 << 0
+            << QStringLiteral("0 0 3 0 9 0 p0");
         QTest::newRow("long delay is kept") << QByteArray("0 0 0 1 0 0 0 120 5") << 1 << complete
                                             << 1 << 0 << QStringLiteral("1 0 0 0 120 5 p1");
         QTest::newRow("other table values mean power-off")

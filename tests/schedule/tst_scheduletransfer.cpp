@@ -132,6 +132,10 @@ private slots:
             "/W0120 0240000\\", "/T0000 0002930\\", // power-off entries
         };
         QCOMPARE(transfer(tables, 3, kMonday1020), expected);
+        // Each change went out once: the editor now holds what was committed, nothing pending.
+        QCOMPARE(tables.editorOn, tables.committedOn);
+        QCOMPARE(tables.editorOff, tables.committedOff);
+        QCOMPARE(transfer(tables, 3, kMonday1020), QStringList {});
     }
 
     void committedEntriesAreStampedAndWaitForConfirmation()
@@ -195,7 +199,7 @@ private slots:
         QCOMPARE(tables.committedOn[0][0], ScheduleEntry {});
         QCOMPARE(transfer(tables, 2, kMonday1000).size(), 1);
         QCOMPARE(tables.committedOn[5][0], ScheduleEntry {});
-        QCOMPARE(transfer(tables, 99, kMonday1000).size(), 2);
+        QCOMPARE(transfer(tables, 99, kMonday1000), QStringList { "/T0611 0010000\\" });
     }
 };
 

@@ -423,6 +423,8 @@ private slots:
         QVERIFY(!f.box(3)->isChecked());
         f.button("Apply")->click();
         QCOMPARE(f.frames, QStringList { "/Q0121\\" });
+        f.button("Apply")->click();
+        QCOMPARE(f.frames, QStringList { "/Q0121\\" });
     }
 
     void loadThenApply()
@@ -431,7 +433,8 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("week.pwr"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("0 0 2 1 0 1 0 8 15\n0 0 5 0 0 0 0 0 0\n1 1 0 1 0 2 0 6 0\n0 5 0 1 0 1 0 9 0\n");
+        file.write("0 0 2 1 0 1 0 8 15\n0 0 5 0 0 0 0 0 0\n1 1 0 1 0 2 0 6 0\n0 5 0 1 0 1 0 9 0\n"
+                   "0 1 1 1 0 0 0 150 0\n");
         file.close();
 
         Fixture f(2);
@@ -448,9 +451,15 @@ private slots:
         QCOMPARE(f.row(7), QStringLiteral("-ue After NULL 0:0"));
 
         f.child<QTabBar>(QStringLiteral("TabSet1"))->setCurrentIndex(1);
+        // A delay beyond what the operator may type shows and goes out whole.
+        QCOMPARE(f.row(3), QStringLiteral("xLe After NULL 150:0"));
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(f.hour(3), &out);
         f.button("Apply")->click();
         // The port the file disables is cleared, the loaded timers are sent, bank 6 is ignored.
-        QCOMPARE(f.frames, (QStringList { "/Q0161\\", "/T0131 0221500\\", "/D0210 0200000\\" }));
+        QCOMPARE(f.frames,
+                 (QStringList { "/Q0161\\", "/T0131 0221500\\", "/T0221 1500000\\",
+                                "/D0210 0200000\\" }));
         QCOMPARE(f.form.selectedBank(), 1);
         QVERIFY(f.dialogs.messages.isEmpty());
     }

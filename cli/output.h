@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "cli/switching.h"
+#include "platform/hostports.h"
+
+// What relaybox-cli prints on standard output: a small table for people, or with --json one
+// JSON object per call.
+
+namespace relaybox::cli {
+
+struct PortSetting;
+
+std::string statusText(const SwitchReport &report);
+std::string statusJson(const SwitchReport &report); // the "banks" array
+
+std::string versionText(const SwitchReport &report);
+std::string versionJson(const SwitchReport &report);
+
+std::string portsText(const HostPortTable &table, const PortSetting &setting);
+std::string portsJson(const HostPortTable &table, const PortSetting &setting);
+
+std::string outcomeJson(const SwitchOutcome &outcome); // confirmed, not_followed, seconds
+
+} // namespace relaybox::cli

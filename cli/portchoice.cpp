@@ -1,0 +1,117 @@
+#include "cli/portchoice.h"
+
+#include <cctype>
+#include <system_error>
+
+#include "link/linkstate.h"
+#include "link/probe.h"
+#include "platform/datafolder.h"
+#include "platform/hostportdiscovery.h"
+#include "platform/programfolder.h"
+#include "platform/textfile.h"
+#include "settings/inifile.h"
+#include "settings/settingskeys.h"
+
+namespace relaybox::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxSettingsBytes = 1024 * 1024;
+
+class QuietLog final : public ProbeLog
+{
+public:
+    void append(const std::string &) override { }
+    void replaceLast(const std::string &) override { }
+};
+
+#ifndef _WIN32
+bool isVirtualTerminal(const std::string &name)
+{
+    if (name == "console" || name == "tty")
+        return true;
+    if (name.size() <= 3 || name.compare(0, 3, "tty") != 0)
+        return false;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i])))
+            return false;
+    }
+    return true;
+}
+#endif
+
+} // namespace
+
+fs::path dataFolderOfProgram()
+{
+    const fs::path folder = programFolder();
+    return dataFolder(folder.empty() ? fs::path(".") : folder);
+}
+
+HostPortTable hostPortTable(const fs::path &dataFolder)
+{
+    return discoverHostPorts((dataFolder / "ports").string());
+}
+
+PortSetting readPortSetting(const fs::path &dataFolder, const HostPortTable &table)
+{
+    PortSetting setting;
+    setting.settingsPath = dataFolder / "define.ini";
+    const auto content = readTextFile(setting.settingsPath, kMaxSettingsBytes);
+    setting.fileFound = content.has_value();
+    // A missing file is what the manager would create: ComPort=0.
+    if (content)
+        setting.comPort = readSettings(IniFile(*content), unsigned(table.count())).comPort;
+    return setting;
+}
+
+std::string resolvePortName(const std::string &given, const HostPortTable &table)
+{
+    for (const HostPort &port : table.ports()) {
+        if (port.name == given)
+            return port.path;
+    }
+#ifndef _WIN32
+    // "ttyUSB0" for a port the table does not hold (it keeps at most 29).
+    std::error_code error;
+    if (given.find('/') == std::string::npos && fs::exists("/dev/" + given, error))
+        return "/dev/" + given;
+#endif
+    return given;
+}
+
+bool isSystemConsole(const std::string &path, const std::vector<std::string> &activeConsoles)
+{
+#ifdef _WIN32
+    (void)path;
+    (void)activeConsoles;
+    return false;
+#else
+    std::error_code error;
+    const fs::path real = fs::canonical(path, error);
+    const std::string name = (error ? fs::path(path) : real).filename().string();
+    if (isVirtualTerminal(name))
+        return true;
+    for (const std::string &console : activeConsoles) {
+        if (console == name)
+            return true;
+    }
+    return false;
+#endif
+}
+
+std::optional<std::string> searchPorts(const HostPortTable &table)
+{
+    QuietLog log;
+    for (int slot = 1; slot <= table.count(); ++slot) {
+        SharedState state;
+        const auto port = makeSerialPort();
+        if (probePort(*port, table.path(slot), log, state))
+            return table.path(slot);
+    }
+    return std::nullopt;
+}
+
+} // namespace relaybox::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "cli/switchlink.h"
+
+// Switching a port, a bank or every bank, confirmed by the switch's own status: send the frame,
+// then poll until the letters show it or the time is up.
+
+namespace relaybox::cli {
+
+struct PortRef
+{
+    int bank = 0;
+    int port = 0;
+};
+
+struct SwitchOutcome
+{
+    bool confirmed = false;
+    std::vector<PortRef> notFollowed; // ports whose letter stayed wrong
+    std::string why; // when not confirmed: one line naming what did not follow
+    std::chrono::milliseconds took {};
+};
+
+// bank 0 = every bank (port 0), port 0 = the whole bank.
+std::string switchFrame(bool on, int bank, int port);
+
+SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
+                              std::chrono::milliseconds timeout);
+
+// The ports a request covers, once the bank count is known.
+std::vector<PortRef> portsInScope(const SwitchReport &report, int bank, int port);
+
+} // namespace relaybox::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <array>
+#include <string>
+
+#include "link/replyeffects.h"
+#include "panel/bankpanel.h"
+#include "panel/panellogic.h"
+#include "panel/switchreadback.h"
+
+class QLabel;
+
+// Shows on the port buttons whether a switching command is on its way (an amber ring) or the
+// switch did not follow it (a red ring, with a tooltip), for the banks the panels show.
+
+namespace relaybox {
+
+class LinkController;
+class PanelArt;
+class PanelStack;
+struct SharedState;
+
+class SwitchReadbackMarks : public QObject
+{
+    Q_OBJECT
+
+public:
+    SwitchReadbackMarks(SharedState &state, const PanelArt &art, PanelStack &panels,
+                        LinkController &link, QObject *parent = nullptr);
+
+    // A switching frame was written whole to the switch.
+    void frameWritten(const std::string &frame);
+
+    const SwitchReadback &readback() const { return m_readback; }
+
+private:
+    void onStatus(UpdateKind kind, int bank);
+    void onButtonReleased(int tag, Qt::MouseButton button);
+    void redraw();
+
+    SharedState &m_state;
+    const PanelArt &m_art;
+    PanelStack &m_panels;
+    SwitchReadback m_readback;
+    std::array<std::array<QLabel *, BankPanel::kPorts>, kVisiblePanels> m_rings {};
+    struct Shown
+    {
+        int bank = 0;
+        SwitchMark mark = SwitchMark::None;
+        bool operator==(const Shown &) const = default;
+    };
+    std::array<std::array<Shown, BankPanel::kPorts>, kVisiblePanels> m_shown {};
+};
+
+} // namespace relaybox

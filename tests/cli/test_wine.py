@@ -1,0 +1,123 @@
+"""relaybox-cli.exe under Wine against the simulated switch: status, on with read-back, a stuck
+relay, and the registry port list.
+
+Safety: Wine maps COM1 to /dev/ttyS0 and opens the /dev/ttyS* devices to detect them, and
+/dev/ttyS0 may be the system console. Every Wine process runs in a private mount namespace where
+each /dev/ttyS*, /dev/ttyUSB* and /dev/ttyACM* is /dev/null; the test's own prefix maps COM5 to
+the simulator's terminal and blanks the other COM numbers; the tool always gets --port COM5
+(never the AUTO search); stray COM links are removed and the prefix is deleted afterwards."""
+
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from simswitch import SimSwitch
+
+EXE = os.environ.get("RELAYBOX_CLI_EXE", "")
+COM = "COM5"
+
+SESSION = r"""
+set -u
+for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+    [ -e "$device" ] && mount --bind /dev/null "$device"
+done
+out=$1
+exe=$2
+wineboot -i >/dev/null 2>&1
+wine regedit /S "$out/ports.reg"
+wineserver -w
+# Wine moves what it found in /dev to a COM number left free; keep only our own mapping.
+find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' ! -name com5 -delete
+if ! wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -qw COM5; then
+    wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v 'RelayboxTest' /d COM5 /f >/dev/null
+fi
+run() {
+    name=$1
+    shift
+    wine "$exe" --port COM5 --json "$@" >"$out/$name.json" 2>"$out/$name.err"
+    echo $? >"$out/$name.rc"
+}
+run status status
+run on on 1 3
+run stuck --timeout 1 on 2 1
+run version version
+wine "$exe" --json ports >"$out/ports.json" 2>"$out/ports.err"
+echo $? >"$out/ports.rc"
+wineserver -k
+find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' ! -name com5 -delete
+"""
+
+
+def ports_registry(pty):
+    lines = ["Windows Registry Editor Version 5.00", "", r"[HKEY_LOCAL_MACHINE\Software\Wine\Ports]"]
+    for number in range(1, 33):
+        value = pty if number == 5 else ""
+        lines.append('"COM%d"="%s"' % (number, value))
+    return "\r\n".join(lines) + "\r\n"
+
+
+@unittest.skipUnless(EXE and os.path.exists(EXE), "RELAYBOX_CLI_EXE names no relaybox-cli.exe")
+@unittest.skipUnless(os.geteuid() == 0, "a private mount namespace needs root")
+@unittest.skipUnless(shutil.which("wine") and shutil.which("unshare"), "wine is not installed")
+class CliUnderWine(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="relaybox-wine-")
+        self.sim = SimSwitch(os.path.join(self.folder, "switch"), banks=2)
+        self.sim.control("stuck 2 1 on")
+        self.prefix = os.path.join(self.folder, "prefix")
+        with open(os.path.join(self.folder, "ports.reg"), "w", newline="") as reg:
+            reg.write(ports_registry(os.path.realpath(self.sim.link)))
+
+    def tearDown(self):
+        self.sim.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def result(self, name):
+        with open(os.path.join(self.folder, name + ".rc")) as rc:
+            status = int(rc.read())
+        with open(os.path.join(self.folder, name + ".json")) as out:
+            text = out.read()
+        with open(os.path.join(self.folder, name + ".err")) as err:
+            return status, json.loads(text) if text else None, err.read()
+
+    def test_the_windows_tool_switches_and_reads_back(self):
+        environment = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                           WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY="")
+        subprocess.run(["unshare", "-m", "--propagation", "private", "bash", "-c", SESSION,
+                        "session", self.folder, EXE], env=environment, check=True, timeout=150)
+
+        status, result, err = self.result("status")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(result["device"], "\\\\.\\COM5")
+        self.assertEqual(len(result["banks"]), 2)
+
+        status, result, err = self.result("on")
+        self.assertEqual(status, 0, err)
+        self.assertTrue(result["confirmed"])
+        self.assertEqual(self.sim.switch_letters()[1], "CCOCCCCC")
+
+        status, result, err = self.result("stuck")
+        self.assertEqual(status, 1, err)
+        self.assertEqual(result["not_followed"], [{"bank": 2, "port": 1}])
+        self.assertIn("bank 2 port 1 stays off", err)
+
+        status, result, err = self.result("version")
+        self.assertEqual(status, 0, err)
+        self.assertEqual([b["version"] for b in result["banks"]], ["1203", "1203"])
+
+        status, result, err = self.result("ports")
+        self.assertEqual(status, 0, err)
+        listed = [(p["name"], p["path"]) for p in result["ports"]]
+        self.assertIn(("COM5", "\\\\.\\COM5"), listed)
+
+        self.assertEqual(self.sim.frames()[:5], ["/uni\\", "/C\\", "/uni\\", "/O013\\", "/C\\"])
+        links = [n for n in os.listdir(os.path.join(self.prefix, "dosdevices"))
+                 if n.startswith("com")]
+        self.assertEqual(links, ["com5"])
+
+
+if __name__ == "__main__":
+    unittest.main()
