@@ -27,7 +27,7 @@ struct Fixture
         reset();
     }
 
-    // Back to the state every input starts from; cheap when the last input changed little.
+    // Back to the state every input starts from.
     void reset()
     {
         state.banks = pristine.banks;
