@@ -1,6 +1,5 @@
 // The program entry: the shared state, the windows in their order, the message loop.
 #include <QApplication>
-#include <QDir>
 #include <exception>
 
 #include "app/tform2.h"
@@ -55,12 +54,12 @@ int main(int argc, char **argv)
 
     SharedState state;
     SystemClock clock;
-    const QDir dataDir(QString::fromStdString(
-        dataFolder(QCoreApplication::applicationDirPath().toStdString()).string()));
+    const std::filesystem::path programFolder =
+        QCoreApplication::applicationDirPath().toStdU16String();
 
     MainWindowEnvironment environment { state, clock, dialogs };
-    environment.settingsPath = dataDir.filePath(QStringLiteral("define.ini")).toStdString();
-    const std::string portsFolder = dataDir.filePath(QStringLiteral("ports")).toStdString();
+    environment.settingsPath = dataPath(programFolder, kSettingsFileName);
+    const std::string portsFolder = dataPath(programFolder, kPortsFolderName).string();
     environment.hostPorts = [portsFolder] { return discoverHostPorts(portsFolder); };
 
     TForm1 form1(std::move(environment));

@@ -9,8 +9,9 @@
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    const auto folder = relaybox::dataFolder(QCoreApplication::applicationDirPath().toStdString());
-    const relaybox::HostPortTable table = relaybox::discoverHostPorts((folder / "ports").string());
+    const auto ports = relaybox::dataPath(QCoreApplication::applicationDirPath().toStdU16String(),
+                                          relaybox::kPortsFolderName);
+    const relaybox::HostPortTable table = relaybox::discoverHostPorts(ports.string());
     std::printf("0 AUTO (search every port)\n");
     for (int slot = 1; slot <= table.count(); ++slot)
         std::printf("%d %s %s\n", slot, table.name(slot).c_str(), table.path(slot).c_str());

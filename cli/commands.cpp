@@ -114,7 +114,7 @@ private:
 
     int ports()
     {
-        const auto folder = dataFolderOfProgram();
+        const auto folder = folderOfProgram();
         const HostPortTable table = hostPortTable(folder);
         const PortSetting setting = readPortSetting(folder, table);
         print(m_request.json ? portsJson(table, setting) + "\n" : portsText(table, setting));
@@ -123,7 +123,7 @@ private:
 
     int openSwitch()
     {
-        const auto folder = dataFolderOfProgram();
+        const auto folder = folderOfProgram();
         const HostPortTable table = hostPortTable(folder);
         std::string path;
         std::string source;

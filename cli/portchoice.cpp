@@ -44,21 +44,21 @@ bool isVirtualTerminal(const std::string &name)
 
 } // namespace
 
-fs::path dataFolderOfProgram()
+fs::path folderOfProgram()
 {
     const fs::path folder = programFolder();
-    return dataFolder(folder.empty() ? fs::path(".") : folder);
+    return folder.empty() ? fs::path(".") : folder;
 }
 
-HostPortTable hostPortTable(const fs::path &dataFolder)
+HostPortTable hostPortTable(const fs::path &programFolder)
 {
-    return discoverHostPorts((dataFolder / "ports").string());
+    return discoverHostPorts(dataPath(programFolder, kPortsFolderName).string());
 }
 
-PortSetting readPortSetting(const fs::path &dataFolder, const HostPortTable &table)
+PortSetting readPortSetting(const fs::path &programFolder, const HostPortTable &table)
 {
     PortSetting setting;
-    setting.settingsPath = dataFolder / "define.ini";
+    setting.settingsPath = dataPath(programFolder, kSettingsFileName);
     const auto content = readTextFile(setting.settingsPath, kMaxSettingsBytes);
     setting.fileFound = content.has_value();
     // A missing file is what the manager would create: ComPort=0.

@@ -20,13 +20,14 @@ struct PortSetting
     int comPort = 0; // 0 = AUTO; as the manager reads it (out of the table's range: 0)
 };
 
-// The program's data folder, as the manager and the simulator find it.
-std::filesystem::path dataFolderOfProgram();
+// The folder of this program ("." when the system does not say): define.ini and ports/ are
+// found from it by the same rule as the manager and the simulator use (dataPath()).
+std::filesystem::path folderOfProgram();
 
-HostPortTable hostPortTable(const std::filesystem::path &dataFolder);
+HostPortTable hostPortTable(const std::filesystem::path &programFolder);
 
 // Reads ComPort from define.ini without creating or changing the file.
-PortSetting readPortSetting(const std::filesystem::path &dataFolder, const HostPortTable &table);
+PortSetting readPortSetting(const std::filesystem::path &programFolder, const HostPortTable &table);
 
 // A name from the table gives its path; a path (or, on Windows, COMn) is taken as it is.
 std::string resolvePortName(const std::string &given, const HostPortTable &table);

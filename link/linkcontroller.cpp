@@ -4,6 +4,22 @@
 
 namespace relaybox {
 
+namespace {
+
+// The firmware answers "xyz"; its loader answers "abc", and the upgrade takes over from there.
+bool answersIdentify(const ReplyEffects &effects)
+{
+    if (effects.identified)
+        return true;
+    for (int i = 0; i < effects.updateCount; ++i) {
+        if (effects.updates[i].kind == UpdateKind::LoaderFailure)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 LinkController::LinkController(SharedState &state, const HostClock &clock,
                                OperatorDialogs &dialogs, PortFactory portFactory,
                                LinkTimings timings, QObject *parent)
@@ -37,8 +53,10 @@ bool LinkController::startLink(const std::string &path)
 {
     closePort();
     auto port = m_portFactory();
-    if (!port || !port->open(path, PortMode::Overlapped))
+    if (!port || !port->open(path, PortMode::Overlapped)) {
+        m_openError = port ? port->openError() : OpenError::Other;
         return false;
+    }
     // As on the switch's own driver, the settings calls cannot make a link fail.
     port->readLineSettings();
     port->applyLineSettings();
@@ -51,6 +69,8 @@ bool LinkController::startLink(const std::string &path)
     m_thread = std::make_unique<TMyThread>(*m_port, *m_receiver, m_bridge);
 
     sendFrame(frames::identify());
+    m_awaitingIdentify = true;
+    m_tmOpenComError.start();
     bool loaderMode = false;
     {
         std::lock_guard lock(m_state.mutex);
@@ -82,6 +102,7 @@ void LinkController::closePort()
         m_thread.reset();
     }
     m_receiver.reset();
+    m_awaitingIdentify = false;
     m_port->close();
     m_port.reset();
     {
@@ -107,11 +128,19 @@ void LinkController::linkLost()
     linkLostReport();
 }
 
-void LinkController::linkLostReport()
+void LinkController::openFailedReport(const std::string &path)
+{
+    linkLostReport(m_openError == OpenError::PermissionDenied
+                       ? kJoinDialoutMessage.arg(QString::fromStdString(path))
+                       : QString());
+}
+
+void LinkController::linkLostReport(const QString &detail)
 {
     emit dialogsCloseRequested();
     resetLink();
-    m_dialogs.message(QString(), kLinkLostMessage, MessageIcon::Information);
+    const QString text = detail.isEmpty() ? kLinkLostMessage : kLinkLostMessage + u'\r' + detail;
+    m_dialogs.message(QString(), text, MessageIcon::Information);
 }
 
 void LinkController::resetLink()
@@ -188,6 +217,11 @@ void LinkController::tmOpenComErrorTimer()
 
 void LinkController::dispatch(const ReplyEffects &effects)
 {
+    if (m_awaitingIdentify && answersIdentify(effects)) {
+        // From here the polls arm the watchdog.
+        m_awaitingIdentify = false;
+        m_tmOpenComError.stop();
+    }
     if (effects.identified)
         onIdentifyAnswer();
     for (int i = 0; i < effects.updateCount && isPortOpen(); ++i)

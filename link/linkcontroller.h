@@ -43,14 +43,19 @@ public:
     // Which Restore-status setting command the announcement sends.
     void setRestoreStatusSource(std::function<bool()> restoreStatus);
 
-    // Opens the port and starts the worker; false when the port cannot be opened.
+    // Opens the port and starts the worker; false when the port cannot be opened. The watchdog
+    // runs until the Identify answer, so a switch that stays silent ends in the link lost report.
     bool startLink(const std::string &path);
+    // After startLink() failed: the link lost report, with a hint when the operator lacks the
+    // permission to open the port.
+    void openFailedReport(const std::string &path);
     // Disconnect: panels hidden, state reset, port closed.
     void closeLink();
     // The switch went silent: port closed, then the link lost report.
     void linkLost();
-    // Dialogs ended, state reset, and the operator told that the switch was not found.
-    void linkLostReport();
+    // Dialogs ended, state reset, and the operator told that the switch was not found; a
+    // non-empty detail goes on a line of its own after the message.
+    void linkLostReport(const QString &detail = {});
     // The state steps of link reset, and the window steps through linkResetRequested().
     void resetLink();
 
@@ -106,6 +111,8 @@ private:
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<Receiver> m_receiver;
     std::unique_ptr<TMyThread> m_thread;
+    OpenError m_openError = OpenError::None;
+    bool m_awaitingIdentify = false; // the watchdog guards the wait for the Identify answer
 };
 
 } // namespace relaybox

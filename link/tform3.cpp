@@ -1,6 +1,7 @@
 #include "tform3.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -111,12 +112,41 @@ void TForm3::setSearch(const HostPortTable *ports, int comPort, bool showLog)
 void TForm3::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // Once per showing: restoring the minimised dialog must not start the search again.
+    if (m_showing)
+        return;
+    m_showing = true;
     if (screen()) {
         QRect place = frameGeometry();
         place.moveCenter(screen()->availableGeometry().center());
         move(place.topLeft());
     }
     FormShow();
+}
+
+void TForm3::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous()) {
+        m_showing = false;
+        m_timer1.stop();
+    }
+    QDialog::hideEvent(event);
+}
+
+void TForm3::keyPressEvent(QKeyEvent *event)
+{
+    // There is no Cancel: Esc must not throw away a switch that was found, nor end the search.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TForm3::abandoned() const
+{
+    // The title-bar box ended the dialog while the search pumped events.
+    return !m_showing;
 }
 
 void TForm3::FormShow()
@@ -138,12 +168,16 @@ void TForm3::BitBtn1Click()
 void TForm3::Timer1Timer()
 {
     m_timer1.stop();
+    if (abandoned())
+        return;
     const int portCount = m_ports ? m_ports->count() : 0;
     m_progressBar1->setMaximum(std::max(portCount, 1));
     if (m_comPort != 0)
         searchOne(m_comPort);
     else
         searchAll();
+    if (abandoned())
+        m_result = kNotFound;
     m_bitBtn1->setEnabled(true);
 }
 
@@ -183,6 +217,8 @@ void TForm3::searchAll()
         if (m_moShowComCheck->document()->blockCount() >= 10)
             m_moShowComCheck->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         QCoreApplication::processEvents();
+        if (abandoned())
+            return;
         m_options.pause(kPauseBetweenPorts);
         m_progressBar1->setValue(m_progressBar1->value() + 1);
         appendMemo(QStringLiteral("Check %1").arg(name));

@@ -54,8 +54,11 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    bool abandoned() const;
     bool probe(int index);
     void searchOne(int index);
     void searchAll();
@@ -69,6 +72,7 @@ private:
     int m_comPort = 0;
     bool m_showLog = true;
     int m_result = kNotFound;
+    bool m_showing = false; // between a showing and its hiding, minimised or not
 
     QLabel *m_label1;
     QProgressBar *m_progressBar1;

@@ -347,7 +347,11 @@ bool TForm1::connectProcedure()
         return false;
     }
     m_menu->setConnected(true);
-    m_link->startLink(m_hostPorts.path(result));
+    // Taken by another program since the probe, or refused: say so and return to disconnected.
+    if (!m_link->startLink(m_hostPorts.path(result))) {
+        m_link->openFailedReport(m_hostPorts.path(result));
+        return false;
+    }
     return true;
 }
 

@@ -99,4 +99,14 @@ fs::path dataFolder(const fs::path &programFolder)
     return folder;
 }
 
+fs::path dataPath(const fs::path &programFolder, std::string_view name)
+{
+    const fs::path beside = programFolder / name;
+    std::error_code error;
+    // A dangling link counts as there: what it names is the operator's choice.
+    if (fs::exists(fs::symlink_status(beside, error)))
+        return beside;
+    return dataFolder(programFolder) / name;
+}
+
 } // namespace relaybox

@@ -63,6 +63,11 @@ ParsedLine parse(std::string_view text)
 
 IniFile::IniFile(std::string_view content)
 {
+    constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+    if (content.starts_with(kUtf8ByteOrderMark)) {
+        m_byteOrderMark = kUtf8ByteOrderMark;
+        content.remove_prefix(kUtf8ByteOrderMark.size());
+    }
     while (!content.empty()) {
         const auto newline = content.find('\n');
         if (newline == std::string_view::npos) {
@@ -126,7 +131,7 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
 
 std::string IniFile::content() const
 {
-    std::string content;
+    std::string content = m_byteOrderMark;
     for (const Line &line : m_lines)
         content.append(line.text).append(line.end);
     return content;

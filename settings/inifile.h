@@ -6,7 +6,8 @@
 #include <vector>
 
 // An INI text held line by line, so that writing one key rewrites only that key's line and every
-// other byte stays as it was. Section and key names match without regard to ASCII letter case.
+// other byte stays as it was. Section and key names match without regard to ASCII letter case; a
+// UTF-8 byte-order mark (editors on Windows add one) is not part of the first line.
 
 namespace relaybox {
 
@@ -41,6 +42,7 @@ private:
     std::size_t sectionEnd(std::size_t header) const;
     void insertLine(std::size_t at, std::string text);
 
+    std::string m_byteOrderMark; // a UTF-8 mark before the first line, kept as it was
     std::vector<Line> m_lines;
 };
 

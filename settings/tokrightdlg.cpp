@@ -87,6 +87,10 @@ TOKRightDlg::TOKRightDlg(Settings &settings, const QStringList &portNames,
 
     connect(m_ok, &QPushButton::clicked, this, &TOKRightDlg::BitBtn1Click);
     connect(m_cancel, &QPushButton::clicked, this, &TOKRightDlg::BitBtn2Click);
+
+    // Connect reads the controls even before the first showing: they start from the settings
+    // loaded at start-up, so that Connect keeps what the operator saved.
+    loadControls();
 }
 
 int TOKRightDlg::selectedPort() const
@@ -135,21 +139,41 @@ void TOKRightDlg::BitBtn2Click()
 
 void TOKRightDlg::showEvent(QShowEvent *event)
 {
-    FormShow();
-    if (const QScreen *screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+    // Once per showing: restoring a minimised dialog must not undo the operator's edits.
+    if (!m_showing) {
+        m_showing = true;
+        FormShow();
+        if (const QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
     }
     QDialog::showEvent(event);
 }
 
+void TOKRightDlg::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous())
+        m_showing = false;
+    QDialog::hideEvent(event);
+}
+
 void TOKRightDlg::keyPressEvent(QKeyEvent *event)
 {
-    // Esc is the Cancel button, with its reload; only the close box leaves the edits in place.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        m_cancel->click();
-        return;
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        // Esc is the Cancel button, with its reload; only the close box leaves the edits in place.
+        if (event->key() == Qt::Key_Escape) {
+            m_cancel->click();
+            return;
+        }
+        // Return presses the focused button; elsewhere it goes on to the default button, OK.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+                button->click();
+                return;
+            }
+        }
     }
     QDialog::keyPressEvent(event);
 }

@@ -43,6 +43,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
@@ -57,6 +58,7 @@ private:
     QCheckBox *m_auto;
     QCheckBox *m_setRtc;
     QCheckBox *m_restoreStatus;
+    bool m_showing = false; // between a showing and its hiding, minimised or not
 };
 
 } // namespace relaybox

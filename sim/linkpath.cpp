@@ -68,7 +68,7 @@ std::string LinkPath::defaultPath()
 {
     const std::string executable = readLink("/proc/self/exe");
     const std::string folder = executable.empty() ? "." : folderOf(executable);
-    return (relaybox::dataFolder(folder) / "ports" / "relaybox-sim").string();
+    return (relaybox::dataPath(folder, relaybox::kPortsFolderName) / "relaybox-sim").string();
 }
 
 } // namespace relaybox::sim

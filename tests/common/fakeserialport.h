@@ -56,6 +56,7 @@ public:
     }
 
     bool refuseOpen = false;
+    OpenError openError = OpenError::Other; // why a refused open failed
     // Answers written frames as the switch would, e.g. "/uni\" with "/xyz\".
     std::function<std::string(const std::string &frame)> responder;
 
@@ -169,6 +170,8 @@ public:
         std::lock_guard lock(m_line->m_mutex);
         return m_line->m_open;
     }
+
+    OpenError openError() const override { return m_line->openError; }
 
 private:
     std::shared_ptr<FakeLine> m_line;

@@ -57,17 +57,15 @@ public:
             return number.contains('\n') || server->state() == QProcess::NotRunning;
         }, 30000);
         if (number.trimmed().isEmpty())
-            return false;
+            return failed("Xvfb did not start");
         m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-        if (m_display.isEmpty())
-            return false;
         spawn(QStringLiteral("openbox"), { QStringLiteral("--sm-disable") });
         const bool managed = QTest::qWaitFor(
                 [&] { return run(QStringLiteral("xprop"), { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
                                  .contains("window id"); },
                 30000);
         if (!managed)
-            return false;
+            return failed("openbox did not take the display");
         if (withNotificationArea) {
             spawn(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
                                              QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
@@ -75,7 +73,7 @@ public:
                                              QStringLiteral("24") });
             // The tray owns the _NET_SYSTEM_TRAY_S0 selection once it is up.
             if (!QTest::qWaitFor([&] { return !findWindows(QStringLiteral("^panel$"), false).isEmpty(); }, 10000))
-                return false;
+                return failed("the notification area did not start");
         }
         return true;
     }
@@ -203,6 +201,12 @@ public:
     }
 
 private:
+    static bool failed(const char *what)
+    {
+        qWarning("X session: %s", what);
+        return false;
+    }
+
     QProcess *spawn(const QString &program, const QStringList &arguments)
     {
         auto *process = new QProcess;

@@ -87,6 +87,38 @@ private slots:
         QVERIFY(f.line->written().empty());
     }
 
+    // A switch (or loader) found by the probe that then never answers Identify must not leave a
+    // half-open link behind; the loader's "abc" answer hands over to the upgrade instead.
+    void watchdogGuardsTheIdentifyWait_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("silent") << QByteArray() << true;
+        QTest::newRow("loader answers") << QByteArray("/abc\\") << false;
+    }
+
+    void watchdogGuardsTheIdentifyWait()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, lost);
+        Fixture f;
+        LinkController link { f.state, f.clock, f.dialogs, testing::fakePortFactory(f.line),
+                              LinkTimings { std::chrono::milliseconds(10),
+                                            std::chrono::milliseconds(5000),
+                                            std::chrono::milliseconds(100) } };
+        QSignalSpy updates(&link, &LinkController::updateArrived);
+        QVERIFY(link.startLink("fake"));
+        QVERIFY(link.tmOpenComError().isActive());
+        if (!answer.isEmpty()) {
+            f.line->feed(answer.toStdString());
+            QTRY_COMPARE(updates.count(), 1);
+        }
+        QTest::qWait(300);
+        QCOMPARE(link.isPortOpen(), !lost);
+        QCOMPARE(f.dialogs.messages,
+                 lost ? QStringList { "|" + kLinkLostMessage } : QStringList {});
+    }
+
     void identifyAnswerStartsPolling()
     {
         Fixture f;

@@ -7,6 +7,7 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "link/linkmessages.h"
 #include "panel/bankpanel.h"
 #include "panel/mainmenu.h"
 #include "panel/panelstack.h"
@@ -16,12 +17,16 @@
 using namespace relaybox;
 using testing::FakeLine;
 
+Q_DECLARE_METATYPE(relaybox::OpenError)
+
 namespace {
 
 // The main window on an in-memory line, its settings in a temporary folder.
 struct Window
 {
-    explicit Window(const QByteArray &ini = "[Form]\nAuto=0\nPrompt=0\n")
+    // The link opens linkLine when one is given, the detection dialog always `line`.
+    explicit Window(const QByteArray &ini = "[Form]\nAuto=0\nPrompt=0\n",
+                    std::shared_ptr<FakeLine> linkLine = {})
     {
         QFile file(dir.filePath(QStringLiteral("define.ini")));
         if (!ini.isNull() && file.open(QIODevice::WriteOnly))
@@ -30,7 +35,7 @@ struct Window
         MainWindowEnvironment environment { state, clock, dialogs };
         environment.settingsPath = dir.filePath(QStringLiteral("define.ini")).toStdString();
         environment.hostPorts = [] { return HostPortTable(std::vector<HostPort> { { "sim", "fake" } }); };
-        environment.portFactory = testing::fakePortFactory(line);
+        environment.portFactory = testing::fakePortFactory(linkLine ? linkLine : line);
         environment.detection.portFactory = testing::fakePortFactory(line);
         environment.detection.pause = [](std::chrono::milliseconds) { };
         environment.useNotificationArea = false;
@@ -391,6 +396,46 @@ private slots:
         QVERIFY(w.dialogs.messages.constFirst().startsWith("|Could not find KESTRANE Relaybox."));
         QVERIFY(w.form->menu().mlConnect->isEnabled());
         QVERIFY(!w.form->link().isPortOpen());
+    }
+
+    // Found by the probe, then refused when the link opens it: said so, and disconnected again.
+    void connectToARefusedPortReportsIt_data()
+    {
+        QTest::addColumn<OpenError>("error");
+        QTest::addColumn<QString>("message");
+        const QString lost = "|" + kLinkLostMessage;
+        const QString dialout = QStringLiteral("\rNo permission to open fake: add your user to the "
+                                               "dialout group (sudo adduser $USER dialout), then "
+                                               "log in again.");
+        QTest::newRow("taken") << OpenError::InUse << lost;
+        QTest::newRow("permission denied") << OpenError::PermissionDenied << lost + dialout;
+    }
+
+    void connectToARefusedPortReportsIt()
+    {
+        QFETCH(OpenError, error);
+        QFETCH(QString, message);
+        auto refusing = std::make_shared<FakeLine>();
+        refusing->refuseOpen = true;
+        refusing->openError = error;
+        Window w("[Form]\nAuto=0\nPrompt=0\n", refusing);
+        w.line->responder = [](const std::string &frame) {
+            return frame == "/uni\\" ? std::string("/xyz\\") : std::string();
+        };
+        QTimer clicker;
+        connect(&clicker, &QTimer::timeout, [&] {
+            auto *ok =
+                w.form->detectionDialog().findChild<QPushButton *>(QStringLiteral("BitBtn1"));
+            if (w.form->detectionDialog().isVisible() && ok->isEnabled())
+                ok->click();
+        });
+        clicker.start(10);
+        w.form->menu().mlConnect->trigger();
+        QCOMPARE(w.dialogs.messages, QStringList { message });
+        QVERIFY(w.form->menu().mlConnect->isEnabled());
+        QVERIFY(!w.form->menu().mlDisconnect->isEnabled());
+        QVERIFY(!w.form->link().isPortOpen());
+        QVERIFY(!w.form->link().tmOpenComError().isActive());
     }
 
     void watchdogHidesThePanels()

@@ -46,10 +46,10 @@ struct Outcome
     bool exists = false;
 };
 
-// dataFolder(programFolder) in a forked child with the given HOME and XDG_CONFIG_HOME, as the
-// current user or as a user without root.
+// dataFolder(programFolder), or dataPath(programFolder, name) when a name is given, in a forked
+// child with the given HOME and XDG_CONFIG_HOME, as the current user or as a user without root.
 std::optional<Outcome> dataFolderInChild(const QString &programFolder, const Environment &env,
-                                         bool withoutRoot)
+                                         bool withoutRoot, std::string_view name = {})
 {
     int channel[2];
     if (::pipe(channel) != 0)
@@ -61,7 +61,8 @@ std::optional<Outcome> dataFolderInChild(const QString &programFolder, const Env
             giveUpRoot();
         setOrUnset("HOME", env.home, true);
         setOrUnset("XDG_CONFIG_HOME", env.configHome, env.configHomeSet);
-        const auto folder = dataFolder(QFile::encodeName(programFolder).toStdString());
+        const std::filesystem::path program = QFile::encodeName(programFolder).toStdString();
+        const auto folder = name.empty() ? dataFolder(program) : dataPath(program, name);
         const std::string answer =
             folder.string() + '\n' + (std::filesystem::is_directory(folder) ? '1' : '0');
         [[maybe_unused]] const auto written = ::write(channel[1], answer.data(), answer.size());
@@ -232,6 +233,53 @@ private slots:
         QVERIFY(outcome);
         QCOMPARE(outcome->folder, path(expected));
         QVERIFY(outcome->exists);
+    }
+
+    // define.ini and ports/ beside the program are used whenever they exist; otherwise each goes
+    // beside the program only where the operator may write.
+    void besideTheProgramWinsWhenThere_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("settingsBeside");
+        QTest::addColumn<bool>("portsBeside");
+        QTest::addColumn<QString>("settingsFolder");
+        QTest::addColumn<QString>("portsFolder");
+
+        const QString config = QStringLiteral("xdg/kestrane/relaybox");
+        QTest::newRow("read-only, nothing beside") << false << false << false << config << config;
+        QTest::newRow("read-only, define.ini beside")
+            << false << true << false << "usr-bin" << config;
+        QTest::newRow("read-only, ports beside") << false << false << true << config << "usr-bin";
+        QTest::newRow("read-only, both beside") << false << true << true << "usr-bin"
+                                                << "usr-bin";
+        QTest::newRow("writable, nothing beside") << true << false << false << "usr-bin"
+                                                  << "usr-bin";
+    }
+
+    void besideTheProgramWinsWhenThere()
+    {
+        QFETCH(bool, writable);
+        QFETCH(bool, settingsBeside);
+        QFETCH(bool, portsBeside);
+        QFETCH(QString, settingsFolder);
+        QFETCH(QString, portsFolder);
+
+        const QString program = path(QStringLiteral("usr-bin"));
+        QVERIFY(QDir().mkpath(program));
+        if (settingsBeside) {
+            QFile settings(program + QStringLiteral("/define.ini"));
+            QVERIFY(settings.open(QIODevice::WriteOnly));
+        }
+        if (portsBeside)
+            QVERIFY(QDir().mkpath(program + QStringLiteral("/ports")));
+        QVERIFY(setMode(program, writable ? 0777 : 0555));
+
+        const Environment env { QFile::encodeName(path("home")), QFile::encodeName(path("xdg")) };
+        const auto settings = dataFolderInChild(program, env, true, kSettingsFileName);
+        const auto ports = dataFolderInChild(program, env, true, kPortsFolderName);
+        QVERIFY(settings && ports);
+        QCOMPARE(settings->folder, path(settingsFolder) + QStringLiteral("/define.ini"));
+        QCOMPARE(ports->folder, path(portsFolder) + QStringLiteral("/ports"));
     }
 
     // The manager sets its Qt identity from the same names: the fallback is Qt's own

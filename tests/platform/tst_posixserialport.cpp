@@ -55,7 +55,8 @@ std::size_t waitForQueued(SerialPort &port, std::size_t expected)
 
 // Runs in a forked child as user and group 65534 and tries the slave path twice: with a plain
 // open, then through the port. Bits: 1 plain open worked, 2 it failed with EBUSY, 4 the port
-// opened. Only calls that are safe after fork() run in the child.
+// opened, 8 the port reported a permission failure. Only calls that are safe after fork() run in
+// the child.
 int openAsOtherUser(const std::string &path)
 {
     auto port = makeSerialPort();
@@ -73,6 +74,8 @@ int openAsOtherUser(const std::string &path)
         }
         if (port->open(path, PortMode::Blocking))
             result |= 4;
+        else if (port->openError() == OpenError::PermissionDenied)
+            result |= 8;
         ::_exit(result);
     }
     int status = 0;
@@ -356,6 +359,16 @@ private slots:
         // Closing gives the port free again, though the pseudo-terminal's other side stays open.
         port->close();
         QCOMPARE(openAsOtherUser(pty.slavePath()), 1 | 4);
+    }
+
+    // A user outside the device's group is told so, and the operator can be sent to dialout.
+    void permissionFailureIsReported()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to switch to another user");
+        PseudoTerminal pty;
+        QCOMPARE(::chmod(pty.slavePath().c_str(), 0600), 0);
+        QCOMPARE(openAsOtherUser(pty.slavePath()), 8);
     }
 };
 

@@ -120,6 +120,12 @@ private slots:
         QTest::newRow("line of exactly 2047 is read")
             << QByteArray("[Form]\nA=").append(QByteArray(2045, '1')) << QByteArray("Form")
             << QByteArray("A") << true << QByteArray(2045, '1');
+        QTest::newRow("UTF-8 byte-order mark before the section")
+            << QByteArray("\xEF\xBB\xBF[Form]\r\nAuto=0\r\n") << QByteArray("Form")
+            << QByteArray("Auto") << true << QByteArray("0");
+        QTest::newRow("byte-order mark later in the file is text")
+            << QByteArray("[Other]\n\xEF\xBB\xBF[Form]\nAuto=0\n") << QByteArray("Form")
+            << QByteArray("Auto") << false << QByteArray();
         QTest::newRow("nul bytes are text")
             << QByteArray("[Form]\n\0x=1\nAuto=3", 18) << QByteArray("Form") << QByteArray("Auto")
             << true << QByteArray("3");
@@ -178,6 +184,11 @@ private slots:
         QTest::newRow("odd bytes kept")
             << QByteArray("\xff\0=\r\r\n[Form]\nC=1\n;c\n", 20) << QByteArray("C")
             << QByteArray("\xff\0=\r\r\n[Form]\nC=9\n;c\n", 20);
+        QTest::newRow("byte-order mark kept, its section found")
+            << QByteArray("\xEF\xBB\xBF[Form]\nC=1\n") << QByteArray("C")
+            << QByteArray("\xEF\xBB\xBF[Form]\nC=9\n");
+        QTest::newRow("byte-order mark alone") << QByteArray("\xEF\xBB\xBF") << QByteArray("C")
+                                               << QByteArray("\xEF\xBB\xBF[Form]\nC=9\n");
         QTest::newRow("line break in a key is cut")
             << QByteArray("[Form]\n") << QByteArray("C\nD=5") << QByteArray("[Form]\nC=9\n");
     }

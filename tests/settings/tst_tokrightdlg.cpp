@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include "settings/settingsmessages.h"
 #include "settings/tokrightdlg.h"
@@ -111,13 +112,50 @@ private slots:
                                 "ckbSetRTC", "cbRestoreStatus" }));
     }
 
-    // Connect reads these while the dialog was never shown: "AUTO" and a clear box, whatever
-    // the settings hold.
+    // Connect reads these while the dialog was never shown: they hold the loaded settings, so
+    // that Connect after an automatic start saves what the operator had chosen.
     void connectReadsTheControlsBeforeAnyShowing()
     {
         Fixture f;
-        QCOMPARE(f.dialog.selectedPort(), 0);
-        QCOMPARE(f.dialog.autoConnectChecked(), false);
+        QCOMPARE(f.dialog.selectedPort(), 2);
+        QCOMPARE(f.dialog.autoConnectChecked(), true);
+    }
+
+    // Return presses the focused button, and OK from anywhere else; Esc is Cancel.
+    void keys_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Return on Cancel")
+            << "BitBtn2" << int(Qt::Key_Return) << int(QDialog::Rejected);
+        QTest::newRow("Enter on Cancel")
+            << "BitBtn2" << int(Qt::Key_Enter) << int(QDialog::Rejected);
+        QTest::newRow("Return on OK") << "BitBtn1" << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("Return on a box")
+            << "cbOnPrompt" << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("Esc on OK") << "BitBtn1" << int(Qt::Key_Escape) << int(QDialog::Rejected);
+    }
+
+    void keys()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, result);
+        Fixture f;
+        const Settings saved = f.settings;
+        QSignalSpy finished(&f.dialog, &QDialog::finished);
+        f.dialog.show();
+        f.edit();
+        auto *widget = f.find<QWidget>(focus.toLatin1().constData());
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key(key));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), result);
+        if (result == QDialog::Rejected)
+            QCOMPARE(f.settings, saved);
+        else
+            QCOMPARE(f.settings.comPort, 3);
     }
 
     void showLoadsSettingsAndLocksWhileLinked_data()
