@@ -1,7 +1,9 @@
 #include "probe.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 
 #include "link/frames.h"
 
@@ -17,6 +19,28 @@ std::string probelines::line(const std::string &label, bool pass)
 namespace {
 
 const std::string kCloseLine = probelines::line("Close", true);
+
+// A device that never stops sending (noise, a chatty device on the wrong port) must not hold the
+// probe, and the window with it: each read-until-quiet loop ends after about the probe's read
+// limit or about what the line carries in that time, whichever comes first.
+constexpr std::chrono::milliseconds kReadLoopTime { 2000 };
+constexpr long kReadLoopBytes = 2048;
+
+// Reads chunks of up to size bytes while a read returns more than 3 bytes, within the bounds above.
+template<typename Chunk> void readWhileTalking(SerialPort &port, std::size_t size, Chunk chunk)
+{
+    std::array<char, 16> buffer {};
+    const auto deadline = std::chrono::steady_clock::now() + kReadLoopTime;
+    long total = 0;
+    long got = 0;
+    do {
+        got = port.read(buffer.data(), std::min(size, buffer.size()));
+        if (got > 0) {
+            chunk(std::string_view(buffer.data(), std::size_t(got)));
+            total += got;
+        }
+    } while (got > 3 && total < kReadLoopBytes && std::chrono::steady_clock::now() < deadline);
+}
 
 bool write(SerialPort &port, const std::string &frame)
 {
@@ -93,18 +117,10 @@ bool probePort(SerialPort &port, const std::string &path, ProbeLog &log, SharedS
 
     if (!loaderMode) {
         // Throw away whatever the switch sent after its answer.
-        long drained = 0;
-        do {
-            drained = port.read(buffer.data(), 15);
-        } while (drained > 3);
-        if (write(port, frames::versionQuery())) {
-            long got = 0;
-            do {
-                got = port.read(buffer.data(), 10);
-                if (got > 0)
-                    storeVersionFrame({ buffer.data(), std::size_t(got) }, state);
-            } while (got > 3);
-        }
+        readWhileTalking(port, 15, [](std::string_view) {});
+        if (write(port, frames::versionQuery()))
+            readWhileTalking(port, 10,
+                             [&](std::string_view frame) { storeVersionFrame(frame, state); });
     }
     port.close();
     return true;

@@ -3,11 +3,15 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
+#include <random>
+
 #include "common/scripteddialogs.h"
 #include "common/simhelpers.h"
 #include "link/linkcontroller.h"
 #include "link/probe.h"
 #include "link/tform3.h"
+#include "platform/pseudoterminal.h"
 
 using namespace relaybox;
 using namespace std::chrono_literals;
@@ -140,6 +144,52 @@ private slots:
         QCOMPARE(log.lines, (QStringList { kOpenPass, kSetupPass, kDetectPass }));
         QVERIFY(state.link.loaderMode);
         QCOMPARE(testing::receivedFrames(*simulated), QStringList { "/uni\\" });
+    }
+
+    // A device that answers and then sends without end, slowly enough that only time ends the
+    // probe's reading, or so fast that the byte count does.
+    void probeOfANoisyDeviceEnds_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("at about line rate") << 70;
+        QTest::newRow("as fast as it can") << 0;
+    }
+
+    void probeOfANoisyDeviceEnds()
+    {
+        QFETCH(int, pauseMs);
+        PseudoTerminal terminal;
+        QVERIFY(terminal.isValid());
+        std::atomic<bool> stop = false;
+        std::thread device([&] {
+            while (!stop && terminal.receive(5, 50) != "/uni\\") { }
+            terminal.send("/xyz\\");
+            std::mt19937 random(7);
+            std::string noise(64, ' ');
+            while (!stop) {
+                for (char &byte : noise)
+                    byte = char(random());
+                pollfd writable { terminal.master(), POLLOUT, 0 };
+                if (::poll(&writable, 1, 20) > 0)
+                    [[maybe_unused]] const auto sent =
+                        ::write(terminal.master(), noise.data(), noise.size());
+                terminal.receive(4096, pauseMs); // keeps the port's output flowing
+            }
+        });
+        SharedState state;
+        LinesLog log;
+        auto port = makeSerialPort();
+        QElapsedTimer timer;
+        timer.start();
+        const bool found = probePort(*port, terminal.slavePath(), log, state);
+        const qint64 took = timer.elapsed();
+        stop = true;
+        device.join();
+        QVERIFY(found);
+        QCOMPARE(log.lines, (QStringList { kOpenPass, kSetupPass, kDetectPass }));
+        // Two reading loops of about 2 s at most each, with room for a loaded machine.
+        QVERIFY2(took < 7000, qPrintable(QString::number(took)));
+        qInfo("the probe took %lld ms", qlonglong(took));
     }
 
     void probeOfAMissingPortFails()
