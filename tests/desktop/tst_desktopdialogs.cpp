@@ -98,9 +98,7 @@ class TestDesktopDialogs : public QObject
 private slots:
     void initTestCase()
     {
-        if (const QString tool = XSession::missingTool(); !tool.isEmpty())
-            QSKIP(qPrintable(
-                tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")));
+        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
         m_session = std::make_unique<XSession>();
         QVERIFY(m_session->start());
     }

@@ -51,9 +51,7 @@ class TestDesktopReadback : public QObject
 private slots:
     void initTestCase()
     {
-        if (const QString tool = XSession::missingTool(); !tool.isEmpty())
-            QSKIP(qPrintable(
-                tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")));
+        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
     }
 
     // A stuck relay: amber from the click, red after two polls; clicked again once it is free,

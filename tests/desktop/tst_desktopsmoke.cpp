@@ -14,8 +14,7 @@ class TestDesktopSmoke : public QObject
 private slots:
     void initTestCase()
     {
-        if (const QString tool = XSession::missingTool(); !tool.isEmpty())
-            QSKIP(qPrintable(tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")));
+        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
     }
 
     void clickSwitchesAPort()

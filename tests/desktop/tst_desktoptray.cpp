@@ -13,9 +13,7 @@ class TestDesktopTray : public QObject
 private slots:
     void initTestCase()
     {
-        if (const QString tool = XSession::missingTool(); !tool.isEmpty())
-            QSKIP(qPrintable(
-                tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")));
+        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
         if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
             QSKIP("trayer is not installed (scripts/install-deps installs it)");
     }

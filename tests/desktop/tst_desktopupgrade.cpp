@@ -52,9 +52,7 @@ class TestDesktopUpgrade : public QObject
 private slots:
     void initTestCase()
     {
-        if (const QString tool = XSession::missingTool(); !tool.isEmpty())
-            QSKIP(qPrintable(
-                tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")));
+        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
     }
 
     // A paced upload of 3,000 bytes while the operator clicks port buttons, a bank menu button

@@ -15,6 +15,11 @@
 // a standalone notification area. Input goes through xdotool (the XTEST extension), so the window
 // manager sees every click and key, activates windows with them and moves the focus.
 
+// Skips the calling test when a program the real-window tests need is missing.
+#define RELAYBOX_REQUIRE_DESKTOP_TOOLS()                                                          \
+    if (const QString tool = relaybox::testing::XSession::missingTool(); !tool.isEmpty())        \
+    QSKIP(qPrintable(tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")))
+
 namespace relaybox::testing {
 
 class XSession
