@@ -21,8 +21,7 @@ public:
     Application(int &argc, char **argv, relaybox::OperatorDialogs &dialogs)
         : QApplication(argc, argv)
         , m_dialogs(dialogs)
-    {
-    }
+    { }
 
     bool notify(QObject *receiver, QEvent *event) override
     {
@@ -94,7 +93,9 @@ int main(int argc, char **argv)
     MainWindowEnvironment environment { state, clock, dialogs };
     environment.settingsPath = dataPath(programFolder, kSettingsFileName);
     const std::string portsFolder = dataPath(programFolder, kPortsFolderName).string();
-    environment.hostPorts = [portsFolder] { return discoverHostPorts(portsFolder); };
+    environment.hostPorts = [portsFolder] {
+        return discoverHostPorts(portsFolder);
+    };
 
     TForm1 form1(std::move(environment));
     new QuitWithMainWindow(&form1);

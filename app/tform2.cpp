@@ -21,9 +21,10 @@ TForm2::TForm2(QWidget *parent)
     title->setAlignment(Qt::AlignCenter);
     title->setGeometry(0, 16, 298, 24);
 
-    auto *text = new QLabel(QStringLiteral("Switches, timers and firmware of the rack power switch\n"
-                                           "on its serial line."),
-                            this);
+    auto *text =
+        new QLabel(QStringLiteral("Switches, timers and firmware of the rack power switch\n"
+                                  "on its serial line."),
+                   this);
     text->setObjectName(QStringLiteral("Label1"));
     text->setAlignment(Qt::AlignCenter);
     text->setGeometry(0, 48, 298, 40);

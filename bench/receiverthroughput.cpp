@@ -42,7 +42,8 @@ std::vector<Figure> receiverThroughput()
             bytes += stream.size();
         }
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double rate = double(bytes) / seconds;
     const double factor = rate / kLineBytesPerSecond;
     return {

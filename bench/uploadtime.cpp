@@ -11,9 +11,9 @@
 #include <sys/resource.h>
 
 #include "figure.h"
-#include "simprocess.h"
 #include "maintenance/firmwareupgrade.h"
 #include "maintenance/maintenancemessages.h"
+#include "simprocess.h"
 
 namespace relaybox::bench {
 namespace {
@@ -78,7 +78,8 @@ CpuTime cpuTime()
 Run upload(const std::string &dir, const std::string &image, bool pace)
 {
     Run run;
-    std::vector<std::string> options { "--banks", "1", "--link", dir + "/switch", "--expect-image", image };
+    std::vector<std::string> options { "--banks",        "1",  "--link", dir + "/switch",
+                                       "--expect-image", image };
     if (pace)
         options.push_back("--pace");
     SimProcess sim(options, dir + (pace ? "/paced.log" : "/unpaced.log"));

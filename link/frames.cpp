@@ -5,12 +5,12 @@
 namespace relaybox::frames {
 namespace {
 
-template<typename... Args>
-std::string format(const char *pattern, Args... args)
+template<typename... Args> std::string format(const char *pattern, Args... args)
 {
     char text[64];
     const int length = std::snprintf(text, sizeof text, pattern, args...);
-    return std::string(text, static_cast<std::size_t>(std::max(0, std::min<int>(length, sizeof text - 1))));
+    return std::string(
+        text, static_cast<std::size_t>(std::max(0, std::min<int>(length, sizeof text - 1))));
 }
 
 } // namespace

@@ -20,9 +20,8 @@ bool answersIdentify(const ReplyEffects &effects)
 
 } // namespace
 
-LinkController::LinkController(SharedState &state, const HostClock &clock,
-                               OperatorDialogs &dialogs, PortFactory portFactory,
-                               LinkTimings timings, QObject *parent)
+LinkController::LinkController(SharedState &state, const HostClock &clock, OperatorDialogs &dialogs,
+                               PortFactory portFactory, LinkTimings timings, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_clock(clock)

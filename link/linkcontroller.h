@@ -113,7 +113,9 @@ private:
     OperatorDialogs &m_dialogs;
     PortFactory m_portFactory;
     LinkTimings m_timings;
-    std::function<bool()> m_restoreStatus = [] { return true; };
+    std::function<bool()> m_restoreStatus = [] {
+        return true;
+    };
 
     QTimer m_tmQuery;
     QTimer m_tmOpenComError;

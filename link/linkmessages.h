@@ -7,8 +7,8 @@
 namespace relaybox {
 
 inline const QString kLinkLostMessage = QStringLiteral(
-        "Could not find KESTRANE Relaybox. Please check the connection between KESTRANE Relaybox "
-        "and the PC.");
+    "Could not find KESTRANE Relaybox. Please check the connection between KESTRANE Relaybox "
+    "and the PC.");
 
 // Added on its own line when the link port was refused for want of permission (POSIX).
 inline const QString kJoinDialoutMessage =

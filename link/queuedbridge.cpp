@@ -2,7 +2,9 @@
 
 namespace relaybox {
 
-QueuedBridge::QueuedBridge(Handler handler) : m_handler(std::move(handler)) { }
+QueuedBridge::QueuedBridge(Handler handler)
+    : m_handler(std::move(handler))
+{ }
 
 bool QueuedBridge::deliver(const ReplyEffects &effects)
 {

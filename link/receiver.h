@@ -18,7 +18,10 @@ public:
     // UI thread discarded the port's unread input while it handled the line).
     using Sink = std::function<bool(const ReplyEffects &)>;
 
-    Receiver(SharedState &state, const HostClock &clock) : m_state(state), m_clock(clock) { }
+    Receiver(SharedState &state, const HostClock &clock)
+        : m_state(state)
+        , m_clock(clock)
+    { }
 
     // Feeds bytes; sink runs for every line whose effects are not empty, before the next byte is
     // looked at (a reply may switch the line ends of what follows). Returns false when the sink

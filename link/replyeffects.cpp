@@ -23,8 +23,7 @@ bool matchesHead(const std::string &head, const Reply &reply, bool clear)
 {
     if (clear)
         return head.size() >= 6 && head.compare(1, 5, reply.word) == 0;
-    return head.size() >= 6 && reply.word.size() >= 5
-            && head.compare(2, 4, reply.word, 1, 4) == 0;
+    return head.size() >= 6 && reply.word.size() >= 5 && head.compare(2, 4, reply.word, 1, 4) == 0;
 }
 
 void advanceQueue(SharedState &state, const Reply &reply, bool clear, ReplyEffects &effects)

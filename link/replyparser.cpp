@@ -30,8 +30,7 @@ std::optional<int> scanInt(std::string_view &text, std::size_t width = 0)
     const std::size_t digitsStart = at;
     long long value = 0;
     while (at < limit && text[at] >= '0' && text[at] <= '9') {
-        value = std::min<long long>(value * 10 + (text[at] - '0'),
-                                    std::numeric_limits<int>::max());
+        value = std::min<long long>(value * 10 + (text[at] - '0'), std::numeric_limits<int>::max());
         ++at;
     }
     if (at == digitsStart)
@@ -46,8 +45,8 @@ std::optional<float> scanFloat(std::string_view word)
     if (!word.empty() && word.front() == '+')
         word.remove_prefix(1);
     float value = 0.0f;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value,
-                                              std::chars_format::general);
+    const auto [end, error] =
+        std::from_chars(word.data(), word.data() + word.size(), value, std::chars_format::general);
     if (error != std::errc() || !std::isfinite(value))
         return std::nullopt;
     return value;
@@ -187,8 +186,8 @@ Reply twoWords(const Words &words)
 
 Reply fourWords(const Words &words)
 {
-    static constexpr std::array<std::string_view, 6> kLoaderWords { "Serial", "CPU",  "System",
-                                                                     "Read",   "LAN",  "Check" };
+    static constexpr std::array<std::string_view, 6> kLoaderWords { "Serial", "CPU", "System",
+                                                                    "Read",   "LAN", "Check" };
     Reply reply;
     const std::string_view first = words.word[0];
     if (first == "Firmware" || first == "Start")

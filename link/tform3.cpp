@@ -27,7 +27,9 @@ constexpr std::chrono::milliseconds kPauseAfterFoundAny { 700 };
 class MemoLog final : public ProbeLog
 {
 public:
-    explicit MemoLog(QPlainTextEdit *memo) : m_memo(memo) { }
+    explicit MemoLog(QPlainTextEdit *memo)
+        : m_memo(memo)
+    { }
 
     void append(const std::string &line) override
     {
@@ -39,7 +41,8 @@ public:
         QTextCursor cursor(m_memo->document()->lastBlock());
         cursor.select(QTextCursor::BlockUnderCursor);
         cursor.removeSelectedText();
-        if (m_memo->document()->blockCount() == 1 && m_memo->document()->firstBlock().text().isEmpty())
+        if (m_memo->document()->blockCount() == 1
+            && m_memo->document()->firstBlock().text().isEmpty())
             m_memo->setPlainText(QString::fromStdString(line));
         else
             append(line);
@@ -51,11 +54,14 @@ private:
 
 } // namespace
 
-TForm3::TForm3(SharedState &state, QWidget *parent) : TForm3(state, Options {}, parent) { }
+TForm3::TForm3(SharedState &state, QWidget *parent)
+    : TForm3(state, Options {}, parent)
+{ }
 
 TForm3::TForm3(SharedState &state, Options options, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                      | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                  | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_state(state)
     , m_options(std::move(options))
     , m_label1(new QLabel(this))
@@ -64,7 +70,9 @@ TForm3::TForm3(SharedState &state, Options options, QWidget *parent)
     , m_bitBtn1(new QPushButton(QStringLiteral("OK"), this))
 {
     if (!m_options.pause)
-        m_options.pause = [](std::chrono::milliseconds ms) { QThread::msleep(ms.count()); };
+        m_options.pause = [](std::chrono::milliseconds ms) {
+            QThread::msleep(ms.count());
+        };
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("KESTRANE Relaybox"));
     setFixedSize(440, 237);
@@ -185,7 +193,8 @@ bool TForm3::probe(int index)
 {
     auto port = m_options.portFactory();
     MemoLog log(m_moShowComCheck);
-    const std::string path = m_ports && m_ports->isPort(index) ? m_ports->path(index) : std::string();
+    const std::string path =
+        m_ports && m_ports->isPort(index) ? m_ports->path(index) : std::string();
     if (!port)
         return false;
     return probePort(*port, path, log, m_state, m_options.probeTimeouts);

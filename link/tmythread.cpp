@@ -10,8 +10,7 @@ TMyThread::TMyThread(SerialPort &port, Receiver &receiver, UiBridge &bridge)
     , m_receiver(receiver)
     , m_bridge(bridge)
     , m_thread([this] { run(); })
-{
-}
+{ }
 
 TMyThread::~TMyThread()
 {
@@ -53,7 +52,8 @@ void TMyThread::run()
             backOff();
             continue;
         }
-        const std::size_t wanted = wait.queued == 0 ? buffer.size() : std::min(wait.queued, buffer.size());
+        const std::size_t wanted =
+            wait.queued == 0 ? buffer.size() : std::min(wait.queued, buffer.size());
         const long count = m_port.readAvailable(buffer.data(), wanted);
         if (count <= 0) {
             // Data was reported waiting but nothing came: the device is gone.

@@ -15,7 +15,8 @@ BankPanel::BankPanel(int panel, const PanelArt &art, QWidget *parent)
     setObjectName(QStringLiteral("UniClass") + digit);
     setFixedSize(faceplate::kPanelSize);
 
-    PictureControl *plate = picture(QStringLiteral("Image") + digit, QRect(QPoint(), faceplate::kPanelSize));
+    PictureControl *plate =
+        picture(QStringLiteral("Image") + digit, QRect(QPoint(), faceplate::kPanelSize));
     plate->setPixmap(art.faceplate());
 
     QFont countdownFont(QStringLiteral("Arial"));
@@ -24,12 +25,14 @@ BankPanel::BankPanel(int panel, const PanelArt &art, QWidget *parent)
     for (int port = 1; port <= kPorts; ++port) {
         const QString suffix = digit + QString::number(port);
         const int tag = 10 * panel + port;
-        PictureControl *button = picture(QStringLiteral("imButton") + suffix, faceplate::buttonRect(port), tag);
+        PictureControl *button =
+            picture(QStringLiteral("imButton") + suffix, faceplate::buttonRect(port), tag);
         button->setPixmap(art.portButton(1));
         button->setCursor(Qt::PointingHandCursor);
         m_buttons[port - 1] = button;
 
-        PictureControl *lamp = picture(QStringLiteral("imLed") + suffix, faceplate::lampRect(port), tag);
+        PictureControl *lamp =
+            picture(QStringLiteral("imLed") + suffix, faceplate::lampRect(port), tag);
         lamp->setPixmap(port == 1 ? art.labelledLamp(0) : art.lamp(0));
         m_lamps[port - 1] = lamp;
 
@@ -50,8 +53,8 @@ BankPanel::BankPanel(int panel, const PanelArt &art, QWidget *parent)
         const QString suffix = digit + QString::number(position);
         m_currentDigits[position - 1] = picture(QStringLiteral("imDisCurrent") + suffix,
                                                 faceplate::kCurrentDigitRect[position - 1]);
-        m_bankDigits[position - 1] = picture(QStringLiteral("imDisBank") + suffix,
-                                             faceplate::kBankDigitRect[position - 1]);
+        m_bankDigits[position - 1] =
+            picture(QStringLiteral("imDisBank") + suffix, faceplate::kBankDigitRect[position - 1]);
     }
     m_menuButton = picture(QStringLiteral("btnRight") + digit, faceplate::kMenuButtonRect, panel);
     m_menuButton->setPixmap(art.menuButton(0));

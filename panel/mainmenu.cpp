@@ -28,7 +28,8 @@ QAction *MainMenu::item(QMenu *menu, const char *name, const QString &caption)
     return action;
 }
 
-MainMenu::MainMenu(QMainWindow *window) : QObject(window)
+MainMenu::MainMenu(QMainWindow *window)
+    : QObject(window)
 {
     QMenuBar *bar = window->menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -53,7 +54,8 @@ MainMenu::MainMenu(QMainWindow *window) : QObject(window)
     mlSetRTC = bar->addMenu(QStringLiteral("Time"));
     mlSetRTC->setObjectName(QStringLiteral("mlSetRTC"));
     mlSetRTCNow = item(mlSetRTC, "mlSetRTCNow", QStringLiteral("Set System Time"));
-    mlStartSetRTC_Period = item(mlSetRTC, "mlStartSetRTC_Period", QStringLiteral("Sync System Time per hour"));
+    mlStartSetRTC_Period =
+        item(mlSetRTC, "mlStartSetRTC_Period", QStringLiteral("Sync System Time per hour"));
     mlSetRTC->addSeparator()->setObjectName(QStringLiteral("N8"));
     SetTimer1 = item(mlSetRTC, "SetTimer1", QStringLiteral("Set Timer"));
 
@@ -70,10 +72,13 @@ MainMenu::MainMenu(QMainWindow *window) : QObject(window)
         const QByteArray digit = QByteArray::number(panel);
         popup.openOneBank = item(popup.menu, ("OpenOneBank" + digit).constData(), QString());
         popup.closeOneBank = item(popup.menu, ("CloseOneBank" + digit).constData(), QString());
-        popup.openAllBanks = item(popup.menu, kAllBanksOnName[tag], QString::fromLatin1(kAllBanksOn[tag]));
-        popup.closeAllBanks = item(popup.menu, kAllBanksOffName[tag], QString::fromLatin1(kAllBanksOff[tag]));
+        popup.openAllBanks =
+            item(popup.menu, kAllBanksOnName[tag], QString::fromLatin1(kAllBanksOn[tag]));
+        popup.closeAllBanks =
+            item(popup.menu, kAllBanksOffName[tag], QString::fromLatin1(kAllBanksOff[tag]));
         popup.menu->addSeparator()->setObjectName(QString::fromLatin1(kSeparatorName[tag]));
-        popup.setOneTimer = item(popup.menu, ("mlSetOneTimer" + digit).constData(), QStringLiteral("Set Timer"));
+        popup.setOneTimer =
+            item(popup.menu, ("mlSetOneTimer" + digit).constData(), QStringLiteral("Set Timer"));
         popup.checkVersion = item(popup.menu, ("mlCheckVersion" + digit).constData(), QString());
         for (QAction *tagged : { popup.openOneBank, popup.closeOneBank, popup.setOneTimer })
             tagged->setProperty("Tag", tag);

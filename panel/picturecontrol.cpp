@@ -4,7 +4,8 @@
 
 namespace relaybox {
 
-PictureControl::PictureControl(QWidget *parent) : QLabel(parent)
+PictureControl::PictureControl(QWidget *parent)
+    : QLabel(parent)
 {
     setScaledContents(true);
 }

@@ -31,9 +31,10 @@ constexpr int kFrameAllowance = 50;
 } // namespace
 
 TForm1::TForm1(MainWindowEnvironment environment, QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-                          | Qt::MSWindowsFixedSizeDialogHint)
+    : QMainWindow(parent,
+                  Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                      | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                      | Qt::MSWindowsFixedSizeDialogHint)
     , m_state(environment.state)
     , m_environment(std::move(environment))
 {
@@ -72,8 +73,10 @@ void TForm1::buildWindow()
     for (int panel = 1; panel <= kVisiblePanels; ++panel) {
         BankPanel *bankPanel = m_panels->panel(panel);
         for (int port = 1; port <= BankPanel::kPorts; ++port) {
-            connect(bankPanel->button(port), &PictureControl::pressed, this, &TForm1::imButton11MouseDown);
-            connect(bankPanel->button(port), &PictureControl::released, this, &TForm1::imButton11MouseUp);
+            connect(bankPanel->button(port), &PictureControl::pressed, this,
+                    &TForm1::imButton11MouseDown);
+            connect(bankPanel->button(port), &PictureControl::released, this,
+                    &TForm1::imButton11MouseUp);
         }
         connect(bankPanel->menuButton(), &PictureControl::pressed, this,
                 [this](int tag, Qt::MouseButton) { btnRight1MouseDown(tag); });
@@ -97,12 +100,13 @@ void TForm1::FormCreate()
     QStringList portNames;
     for (int slot = 0; slot <= m_hostPorts.count(); ++slot)
         portNames << QString::fromStdString(m_hostPorts.name(slot));
-    m_configuration = new TOKRightDlg(m_settings, portNames,
-                                      [this] {
-                                          std::lock_guard lock(m_state.mutex);
-                                          return m_state.link.linkUp;
-                                      },
-                                      this);
+    m_configuration = new TOKRightDlg(
+        m_settings, portNames,
+        [this] {
+            std::lock_guard lock(m_state.mutex);
+            return m_state.link.linkUp;
+        },
+        this);
     m_form4 = new TForm4(m_state, m_environment.clock, m_environment.dialogs, this);
     connect(m_form4, &TForm4::transferRequested, this, &TForm1::ReturnToTransfer);
 
@@ -127,10 +131,9 @@ void TForm1::FormCreate()
 
 void TForm1::createMaintenance()
 {
-    m_clockSync = std::make_unique<ClockSync>(m_state, *m_link, m_environment.clock,
-                                              m_environment.dialogs,
-                                              [this] { return m_settings.setRtc; },
-                                              m_environment.clockIntervals);
+    m_clockSync = std::make_unique<ClockSync>(
+        m_state, *m_link, m_environment.clock, m_environment.dialogs,
+        [this] { return m_settings.setRtc; }, m_environment.clockIntervals);
     m_upgrade = std::make_unique<FirmwareUpgrade>(m_state, *m_link, m_environment.dialogs,
                                                   m_environment.upgradeTimings);
     m_versions = std::make_unique<BankVersionDisplay>(m_state, m_environment.dialogs);
@@ -158,7 +161,8 @@ void TForm1::connectLink()
     connect(link, &LinkController::updateArrived, m_clockSync.get(), &ClockSync::handleUpdate);
     connect(link, &LinkController::updateArrived, m_upgrade.get(), &FirmwareUpgrade::handleUpdate);
     connect(link, &LinkController::linkResetRequested, m_clockSync.get(), &ClockSync::stop);
-    connect(link, &LinkController::linkResetRequested, m_upgrade.get(), &FirmwareUpgrade::linkReset);
+    connect(link, &LinkController::linkResetRequested, m_upgrade.get(),
+            &FirmwareUpgrade::linkReset);
     connect(link, &LinkController::announced, this, &TForm1::onAnnounced);
     connect(link, &LinkController::uploadHoldsLineChanged, m_menu, &MainMenu::setUploading);
 }
@@ -176,7 +180,8 @@ void TForm1::connectMenus()
     connect(menu.mlSetRTCNow, &QAction::triggered, m_clockSync.get(), &ClockSync::mlSetRTCNowClick);
     connect(menu.mlStartSetRTC_Period, &QAction::triggered, m_clockSync.get(),
             &ClockSync::mlStartSetRTC_PeriodClick);
-    connect(&menu, &MainMenu::versionItemTriggered, m_versions.get(), &BankVersionDisplay::ShowBankVersion);
+    connect(&menu, &MainMenu::versionItemTriggered, m_versions.get(),
+            &BankVersionDisplay::ShowBankVersion);
     connect(m_configuration, &TOKRightDlg::hourlySyncTurnedOn, this, [this] {
         m_menu->mlStartSetRTC_Period->trigger(); // acts only while the item is enabled
         m_menu->mlStartSetRTC_Period->setEnabled(false);
@@ -189,12 +194,17 @@ void TForm1::connectMenus()
         const BankPopup &popup = menu.popups[panel - 1];
         const int tag = panel - 1;
         connect(popup.menu, &QMenu::aboutToShow, this, [this, panel] { popForm1Popup(panel); });
-        connect(popup.openOneBank, &QAction::triggered, this, [this, tag] { OpenOneBank1Click(tag); });
-        connect(popup.closeOneBank, &QAction::triggered, this, [this, tag] { CloseOneBank1Click(tag); });
+        connect(popup.openOneBank, &QAction::triggered, this,
+                [this, tag] { OpenOneBank1Click(tag); });
+        connect(popup.closeOneBank, &QAction::triggered, this,
+                [this, tag] { CloseOneBank1Click(tag); });
         connect(popup.openAllBanks, &QAction::triggered, this, &TForm1::OpenAllPortofAllBank1Click);
-        connect(popup.closeAllBanks, &QAction::triggered, this, &TForm1::CloseAllPortofAllBank1Click);
-        connect(popup.setOneTimer, &QAction::triggered, this, [this, tag] { mlSetOneTimer1Click(tag); });
-        connect(popup.checkVersion, &QAction::triggered, this, [this, panel] { mlCheckVersion1Click(panel); });
+        connect(popup.closeAllBanks, &QAction::triggered, this,
+                &TForm1::CloseAllPortofAllBank1Click);
+        connect(popup.setOneTimer, &QAction::triggered, this,
+                [this, tag] { mlSetOneTimer1Click(tag); });
+        connect(popup.checkVersion, &QAction::triggered, this,
+                [this, panel] { mlCheckVersion1Click(panel); });
     }
 }
 
@@ -246,8 +256,9 @@ bool TForm1::confirm(const QString &text)
 {
     if (!m_settings.prompt)
         return true;
-    return m_environment.dialogs.message(QString(), text, MessageIcon::Warning, MessageButtons::OkCancel)
-            == MessageAnswer::Ok;
+    return m_environment.dialogs.message(QString(), text, MessageIcon::Warning,
+                                         MessageButtons::OkCancel)
+        == MessageAnswer::Ok;
 }
 
 void TForm1::sendSwitch(const std::string &frame)
@@ -402,8 +413,8 @@ void TForm1::ReturnToTransfer()
     std::string head;
     {
         std::lock_guard lock(m_state.mutex);
-        const std::vector<std::string> frames = returnToTransfer(
-                m_state.schedules, m_state.link.bankCount, m_environment.clock.now());
+        const std::vector<std::string> frames =
+            returnToTransfer(m_state.schedules, m_state.link.bankCount, m_environment.clock.now());
         m_state.transferQueue.insert(m_state.transferQueue.end(), frames.begin(), frames.end());
         if (!m_state.transferQueue.empty())
             head = m_state.transferQueue.front();

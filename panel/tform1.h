@@ -38,8 +38,7 @@ struct MainWindowEnvironment
         : state(state)
         , clock(clock)
         , dialogs(dialogs)
-    {
-    }
+    { }
 
     SharedState &state;
     const HostClock &clock;

@@ -13,8 +13,8 @@ LocalTime SystemClock::now() const
 #else
     localtime_r(&seconds, &parts);
 #endif
-    return LocalTime { parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                       parts.tm_min,         parts.tm_sec,      parts.tm_wday + 1 };
+    return LocalTime { parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,    parts.tm_hour,
+                       parts.tm_min,         parts.tm_sec,     parts.tm_wday + 1 };
 }
 
 } // namespace relaybox

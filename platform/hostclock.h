@@ -35,7 +35,9 @@ public:
 class FixedClock final : public HostClock
 {
 public:
-    explicit FixedClock(LocalTime time = {}) : m_time(time) { }
+    explicit FixedClock(LocalTime time = {})
+        : m_time(time)
+    { }
     LocalTime now() const override { return m_time; }
     void set(LocalTime time) { m_time = time; }
 

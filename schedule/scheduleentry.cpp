@@ -7,7 +7,7 @@ namespace relaybox {
 std::string appliedDateText(const LocalTime &time)
 {
     return std::to_string(time.year) + '/' + std::to_string(time.month) + '/'
-            + std::to_string(time.day);
+        + std::to_string(time.day);
 }
 
 void ScheduleTables::clearBank(int bankIndex)

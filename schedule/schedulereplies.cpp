@@ -58,7 +58,9 @@ void applyEntryReport(ScheduleTables &tables, ScheduleTarget target, bool powerO
     ScheduleEntry &entry = tables.committed(powerOn)[target.bankIndex][target.portIndex];
     entry.enabled = 1;
     entry.scope = target.scope;
-    entry.mode = report.letter == 'D' ? ModeEveryDay : report.letter == 'W' ? ModeEveryWeek : ModeAt;
+    entry.mode = report.letter == 'D' ? ModeEveryDay
+        : report.letter == 'W'        ? ModeEveryWeek
+                                      : ModeAt;
     entry.appliedWeekday = now.weekday;
     entry.appliedDate = appliedDateText(now);
     entry.appliedHour = now.hour;

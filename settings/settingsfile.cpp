@@ -1,8 +1,8 @@
 #include "settings/settingsfile.h"
 
+#include "platform/textfile.h"
 #include "settings/inifile.h"
 #include "settings/settingskeys.h"
-#include "platform/textfile.h"
 
 namespace relaybox {
 

@@ -349,7 +349,8 @@ void SimulatedSwitch::run()
         if (ready <= 0) {
             // This machine's wake-ups come late by tens of microseconds, three times a firmware
             // byte; spinning the last stretch keeps the paced line at its own speed.
-            if (const auto slot = nextPacedSlot(Clock::now()); slot && *slot - Clock::now() <= kSpinLead)
+            if (const auto slot = nextPacedSlot(Clock::now());
+                slot && *slot - Clock::now() <= kSpinLead)
                 while (Clock::now() < *slot) { }
             continue;
         }

@@ -77,7 +77,9 @@ private:
 class FakeSerialPort final : public SerialPort
 {
 public:
-    explicit FakeSerialPort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) { }
+    explicit FakeSerialPort(std::shared_ptr<FakeLine> line)
+        : m_line(std::move(line))
+    { }
 
     bool open(const std::string &, PortMode) override
     {
@@ -179,7 +181,9 @@ private:
 
 inline auto fakePortFactory(std::shared_ptr<FakeLine> line)
 {
-    return [line]() -> std::unique_ptr<SerialPort> { return std::make_unique<FakeSerialPort>(line); };
+    return [line]() -> std::unique_ptr<SerialPort> {
+        return std::make_unique<FakeSerialPort>(line);
+    };
 }
 
 } // namespace relaybox::testing

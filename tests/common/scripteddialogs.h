@@ -27,13 +27,15 @@ public:
         return answer;
     }
 
-    std::optional<QString> openFileName(const QString &filter, const QString &, const QString &) override
+    std::optional<QString> openFileName(const QString &filter, const QString &,
+                                        const QString &) override
     {
         filters << filter;
         return next();
     }
 
-    std::optional<QString> saveFileName(const QString &filter, const QString &, const QString &) override
+    std::optional<QString> saveFileName(const QString &filter, const QString &,
+                                        const QString &) override
     {
         filters << filter;
         return next();

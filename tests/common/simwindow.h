@@ -28,12 +28,15 @@ struct SimWindow
         const std::string path = simulated ? simulated->path() : std::string();
         MainWindowEnvironment environment { state, clock, dialogs };
         environment.settingsPath = settingsPath.toStdString();
-        environment.hostPorts = [path] { return HostPortTable(std::vector<HostPort> { { "sim", path } }); };
+        environment.hostPorts = [path] {
+            return HostPortTable(std::vector<HostPort> { { "sim", path } });
+        };
         environment.linkTimings.poll = std::chrono::milliseconds(200);
         environment.linkTimings.watchdog = std::chrono::milliseconds(1500);
         environment.upgradeTimings.timeout = std::chrono::milliseconds(800);
         environment.detection.probeTimeouts = { 0, 0, 300, 0, 1000 };
-        environment.detection.pause = [](std::chrono::milliseconds) { };
+        environment.detection.pause = [](std::chrono::milliseconds) {
+        };
         environment.useNotificationArea = false;
         form = std::make_unique<TForm1>(std::move(environment));
     }
@@ -64,10 +67,14 @@ struct SimWindow
     // Waits for a line in the simulator's log while the window keeps handling the link.
     bool simSaw(const std::string &text, int timeoutMs = 3000)
     {
-        const auto contains = [&](const std::string &line) { return line.find(text) != std::string::npos; };
+        const auto contains = [&](const std::string &line) {
+            return line.find(text) != std::string::npos;
+        };
         return QTest::qWaitFor(
-                [&] { return simulated->waitForLine(contains, std::chrono::milliseconds(0)).has_value(); },
-                timeoutMs);
+            [&] {
+                return simulated->waitForLine(contains, std::chrono::milliseconds(0)).has_value();
+            },
+            timeoutMs);
     }
 
     QTemporaryDir dir;

@@ -21,7 +21,8 @@ public:
     static inline const QString kMainTitle = QStringLiteral("^KESTRANE Relaybox Management$");
     static inline const QString kDetectionTitle = QStringLiteral("^KESTRANE Relaybox$");
 
-    explicit ManagerProcess(XSession &session) : m_session(session)
+    explicit ManagerProcess(XSession &session)
+        : m_session(session)
     {
         // RELAYBOX_KEEP_TEST_FILES=1 keeps the folder: settings, logs and screenshots.
         if (qEnvironmentVariableIsSet("RELAYBOX_KEEP_TEST_FILES")) {
@@ -47,7 +48,8 @@ public:
     {
         const QDir bin(SimProcess::binDir());
         for (const char *program : { "relaybox", "relaybox-ports" })
-            if (!QFile::copy(bin.filePath(QString::fromLatin1(program)), path(QString::fromLatin1(program))))
+            if (!QFile::copy(bin.filePath(QString::fromLatin1(program)),
+                             path(QString::fromLatin1(program))))
                 return false;
         QDir(m_folder.path()).mkpath(QStringLiteral("ports"));
         if (!sim.start(path(QStringLiteral("ports/relaybox-sim")), simOptions))
@@ -57,7 +59,9 @@ public:
     }
 
     // define.ini naming the simulator's port; "%PORT%" in the text stands for its index.
-    void writeSettings(QByteArray text = "[Form]\nComPort=%PORT%\nAuto=1\nPrompt=0\nComMeg=1\nSetRTC=1\nRestoreStatus=1\n")
+    void writeSettings(
+        QByteArray text =
+            "[Form]\nComPort=%PORT%\nAuto=1\nPrompt=0\nComMeg=1\nSetRTC=1\nRestoreStatus=1\n")
     {
         text.replace("%PORT%", QByteArray::number(m_simIndex));
         QFile file(settingsPath());
@@ -83,7 +87,7 @@ public:
     bool startAndConnect()
     {
         return start() && acceptDetection() && !m_session.waitForWindow(kMainTitle, 10000).isEmpty()
-                && sim.waitFor(QStringLiteral(" RX /C\\"), 10000);
+            && sim.waitFor(QStringLiteral(" RX /C\\"), 10000);
     }
 
     bool acceptDetection()
@@ -92,15 +96,17 @@ public:
         if (dialog.isEmpty() || !sim.waitFor(QStringLiteral(" RX /uni\\"), 10000))
             return false;
         QTest::qWait(1500); // the probe's answer and the dialog's own pause after "Found!"
-        return QTest::qWaitFor([&] {
-            const QStringList open = m_session.findWindows(kDetectionTitle);
-            if (open.isEmpty())
-                return true;
-            m_session.activate(open.first());
-            m_session.key(QStringLiteral("Return"));
-            QTest::qWait(300);
-            return false;
-        }, 15000);
+        return QTest::qWaitFor(
+            [&] {
+                const QStringList open = m_session.findWindows(kDetectionTitle);
+                if (open.isEmpty())
+                    return true;
+                m_session.activate(open.first());
+                m_session.key(QStringLiteral("Return"));
+                QTest::qWait(300);
+                return false;
+            },
+            15000);
     }
 
     QString mainWindow() const { return m_session.waitForWindow(kMainTitle, 5000); }

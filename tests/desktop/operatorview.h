@@ -9,7 +9,8 @@
 
 namespace relaybox::testing {
 
-inline constexpr int kMenuBarHeight = 19; // measured on screenshots: Qt's menu bar with the DejaVu fonts
+inline constexpr int kMenuBarHeight =
+    19; // measured on screenshots: Qt's menu bar with the DejaVu fonts
 inline constexpr int kPanelLeft = 20;
 inline constexpr int kPanelTops[3] { 25, 134, 243 };
 
@@ -17,7 +18,8 @@ inline constexpr int kPanelTops[3] { 25, 134, 243 };
 constexpr QPoint portButtonCenter(int panel, int port)
 {
     const QRect button = faceplate::buttonRect(port);
-    return { kPanelLeft + button.center().x(), kMenuBarHeight + kPanelTops[panel - 1] + button.center().y() };
+    return { kPanelLeft + button.center().x(),
+             kMenuBarHeight + kPanelTops[panel - 1] + button.center().y() };
 }
 
 // The green "on" lamp: the lower one of the port's pair (port 1's pair sits right of its labels).
@@ -25,7 +27,8 @@ constexpr QPoint onLampCenter(int panel, int port)
 {
     const QRect lamp = faceplate::lampRect(port);
     const int x = port == 1 ? lamp.right() - 10 : lamp.center().x();
-    return { kPanelLeft + x, kMenuBarHeight + kPanelTops[panel - 1] + lamp.top() + lamp.height() * 3 / 4 };
+    return { kPanelLeft + x,
+             kMenuBarHeight + kPanelTops[panel - 1] + lamp.top() + lamp.height() * 3 / 4 };
 }
 
 constexpr QPoint bankMenuButtonCenter(int panel)

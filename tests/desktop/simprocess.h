@@ -47,11 +47,13 @@ public:
         const qsizetype before = m_output.size();
         m_process.write(command.toLocal8Bit() + '\n');
         bool ok = false;
-        (void)QTest::qWaitFor([&] {
-            const QString answer = m_output.mid(before);
-            ok = answer.contains(QStringLiteral("OK ") + command);
-            return ok || answer.contains(QStringLiteral("ERROR "));
-        }, 5000);
+        (void)QTest::qWaitFor(
+            [&] {
+                const QString answer = m_output.mid(before);
+                ok = answer.contains(QStringLiteral("OK ") + command);
+                return ok || answer.contains(QStringLiteral("ERROR "));
+            },
+            5000);
         return ok;
     }
 
@@ -63,7 +65,8 @@ public:
     // The frames the switch received from the host, in order, as the log prints them.
     QStringList frames() const
     {
-        static const QRegularExpression rx(QStringLiteral("^\\S+ RX (.*)$"), QRegularExpression::MultilineOption);
+        static const QRegularExpression rx(QStringLiteral("^\\S+ RX (.*)$"),
+                                           QRegularExpression::MultilineOption);
         QStringList found;
         for (auto it = rx.globalMatch(m_output); it.hasNext();)
             found << it.next().captured(1);

@@ -11,10 +11,7 @@ class TestDesktopNoisyProbe : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
-    }
+    void initTestCase() { RELAYBOX_REQUIRE_DESKTOP_TOOLS(); }
 
     void searchEndsWhileTheDeviceSends()
     {

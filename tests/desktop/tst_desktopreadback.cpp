@@ -49,10 +49,7 @@ class TestDesktopReadback : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
-    }
+    void initTestCase() { RELAYBOX_REQUIRE_DESKTOP_TOOLS(); }
 
     // A stuck relay: amber from the click, red after two polls; clicked again once it is free,
     // amber until the status that shows it switched.

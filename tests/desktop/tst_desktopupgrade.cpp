@@ -7,7 +7,6 @@ using namespace relaybox::testing;
 
 namespace {
 
-
 // Menu bar titles, in the main window's coordinates (measured on screenshots, DejaVu fonts).
 constexpr QPoint kToolsMenu { 124, 9 };
 constexpr QPoint kTimeMenu { 172, 9 };
@@ -50,10 +49,7 @@ class TestDesktopUpgrade : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        RELAYBOX_REQUIRE_DESKTOP_TOOLS();
-    }
+    void initTestCase() { RELAYBOX_REQUIRE_DESKTOP_TOOLS(); }
 
     // A paced upload of 3,000 bytes while the operator clicks port buttons, a bank menu button
     // and the menus, and a clock set falls due: the switch receives every image byte in order and
@@ -181,10 +177,10 @@ private slots:
 
         // "Firmware Failure!", then the file dialog, cancelled; "Please re-load Firmware Code".
         // The box carries the application's title, as the main window does.
-        QVERIFY2(QTest::qWaitFor(
-                     [&] { return session.findWindows(ManagerProcess::kMainTitle).size() == 2; },
-                     15000),
-                 qPrintable(manager.sim.output()));
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] { return session.findWindows(ManagerProcess::kMainTitle).size() == 2; }, 15000),
+            qPrintable(manager.sim.output()));
         QTest::qWait(1000); // the loader's banner and prompt arrive meanwhile
         session.screenshot(manager.path(QStringLiteral("failure.png")));
         QVERIFY(session.key(QStringLiteral("Return")));

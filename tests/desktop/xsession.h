@@ -16,8 +16,8 @@
 // manager sees every click and key, activates windows with them and moves the focus.
 
 // Skips the calling test when a program the real-window tests need is missing.
-#define RELAYBOX_REQUIRE_DESKTOP_TOOLS()                                                          \
-    if (const QString tool = relaybox::testing::XSession::missingTool(); !tool.isEmpty())        \
+#define RELAYBOX_REQUIRE_DESKTOP_TOOLS()                                                           \
+    if (const QString tool = relaybox::testing::XSession::missingTool(); !tool.isEmpty())          \
     QSKIP(qPrintable(tool + QStringLiteral(" is not installed (scripts/install-deps installs it)")))
 
 namespace relaybox::testing {
@@ -54,35 +54,45 @@ public:
         // Xvfb picks a free display itself and writes its number once it accepts clients.
         auto *server = new QProcess;
         server->setStandardErrorFile(QProcess::nullDevice());
-        server->start(QStringLiteral("Xvfb"), { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                               QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                               // Without it the server resets when its last client leaves, and a
-                                               // window manager connecting at that moment fails.
-                                               QStringLiteral("-noreset") });
+        server->start(QStringLiteral("Xvfb"),
+                      { QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"),
+                        // Without it the server resets when its last client leaves, and a
+                        // window manager connecting at that moment fails.
+                        QStringLiteral("-noreset") });
         m_processes.push_back(server);
         QByteArray number;
-        (void)QTest::qWaitFor([&] {
-            number += server->readAllStandardOutput();
-            return number.contains('\n') || server->state() == QProcess::NotRunning;
-        }, 30000);
+        (void)QTest::qWaitFor(
+            [&] {
+                number += server->readAllStandardOutput();
+                return number.contains('\n') || server->state() == QProcess::NotRunning;
+            },
+            30000);
         if (number.trimmed().isEmpty())
             return failed("Xvfb did not start");
         m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
         spawn(QStringLiteral("openbox"), { QStringLiteral("--sm-disable") });
         const bool managed = QTest::qWaitFor(
-                [&] { return run(QStringLiteral("xprop"), { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
-                                 .contains("window id"); },
-                30000);
+            [&] {
+                return run(QStringLiteral("xprop"),
+                           { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
+                    .contains("window id");
+            },
+            30000);
         if (!managed)
             return failed("openbox did not take the display");
         if (withNotificationArea) {
-            spawn(QStringLiteral("trayer"), { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                             QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
-                                             QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
-                                             QStringLiteral("24") });
+            spawn(QStringLiteral("trayer"),
+                  { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                    QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                    QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+                    QStringLiteral("24") });
             // The tray owns the _NET_SYSTEM_TRAY_S0 selection once it is up.
-            if (!QTest::qWaitFor([&] { return !findWindows(QStringLiteral("^panel$"), false).isEmpty(); }, 10000))
+            if (!QTest::qWaitFor(
+                    [&] { return !findWindows(QStringLiteral("^panel$"), false).isEmpty(); },
+                    10000))
                 return failed("the notification area did not start");
         }
         return true;
@@ -126,7 +136,7 @@ public:
         process.setProcessEnvironment(environment());
         process.start(QStringLiteral("xdotool"), arguments);
         return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
-                && process.exitCode() == 0;
+            && process.exitCode() == 0;
     }
 
     // Top-level windows whose title matches the pattern, mapped ones only when asked.
@@ -137,18 +147,20 @@ public:
             arguments << QStringLiteral("--onlyvisible");
         arguments << QStringLiteral("--name") << titlePattern;
         return QString::fromLocal8Bit(run(QStringLiteral("xdotool"), arguments))
-                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     QString waitForWindow(const QString &titlePattern, int timeoutMs = 10000) const
     {
         QString found;
-        (void)QTest::qWaitFor([&] {
-            const QStringList windows = findWindows(titlePattern);
-            if (!windows.isEmpty())
-                found = windows.first();
-            return !found.isEmpty();
-        }, timeoutMs);
+        (void)QTest::qWaitFor(
+            [&] {
+                const QStringList windows = findWindows(titlePattern);
+                if (!windows.isEmpty())
+                    found = windows.first();
+                return !found.isEmpty();
+            },
+            timeoutMs);
         return found;
     }
 
@@ -162,9 +174,10 @@ public:
     QRect geometry(const QString &window) const
     {
         QRect rect;
-        const QStringList lines = QString::fromLocal8Bit(run(QStringLiteral("xdotool"), { QStringLiteral("getwindowgeometry"),
-                                                                                      QStringLiteral("--shell"), window }))
-                                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromLocal8Bit(run(QStringLiteral("xdotool"),
+                                                             { QStringLiteral("getwindowgeometry"),
+                                                               QStringLiteral("--shell"), window }))
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString &line : lines) {
             const QString key = line.section(QLatin1Char('='), 0, 0);
             const int value = line.section(QLatin1Char('='), 1).toInt();
@@ -184,8 +197,9 @@ public:
     // hand on the mouse does, so the window manager may activate the window with this click.
     bool click(const QString &window, QPoint at, int button = 1) const
     {
-        return xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(at.x()),
-                         QString::number(at.y()), QStringLiteral("click"), QString::number(button) });
+        return xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                         QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+                         QString::number(button) });
     }
 
     // Keys typed on the keyboard go to the window that has the focus, as they do for an operator.
@@ -198,13 +212,16 @@ public:
 
     QString activeWindow() const
     {
-        return QString::fromLocal8Bit(run(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") })).trimmed();
+        return QString::fromLocal8Bit(
+                   run(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") }))
+            .trimmed();
     }
 
     // The whole screen as the operator sees it; also saved to path when one is given.
     QImage screenshot(const QString &path = {}) const
     {
-        const QString file = path.isEmpty() ? m_runtime.filePath(QStringLiteral("screen.png")) : path;
+        const QString file =
+            path.isEmpty() ? m_runtime.filePath(QStringLiteral("screen.png")) : path;
         run(QStringLiteral("import"), { QStringLiteral("-window"), QStringLiteral("root"), file });
         return QImage(file);
     }
@@ -212,7 +229,8 @@ public:
     // The window's own content, in its coordinates (the menu bar included).
     QImage windowImage(const QString &window, const QString &path = {}) const
     {
-        const QString file = path.isEmpty() ? m_runtime.filePath(QStringLiteral("window.png")) : path;
+        const QString file =
+            path.isEmpty() ? m_runtime.filePath(QStringLiteral("window.png")) : path;
         run(QStringLiteral("import"), { QStringLiteral("-window"), window, file });
         return QImage(file);
     }

@@ -21,7 +21,8 @@ void clickWhenShown(QWidget *dialog, const QString &button)
     QObject::connect(timer, &QTimer::timeout, dialog, [dialog, button, timer] {
         if (!dialog->isVisible())
             return;
-        if (auto *target = dialog->findChild<QPushButton *>(button); target && target->isEnabled()) {
+        if (auto *target = dialog->findChild<QPushButton *>(button);
+            target && target->isEnabled()) {
             timer->deleteLater();
             target->click();
         }
@@ -114,9 +115,7 @@ private slots:
     {
         SimWindow w(testing::banks(4));
         QVERIFY(w.link());
-        QTimer::singleShot(200, [&] {
-            w.simulated->command("banks 2");
-        });
+        QTimer::singleShot(200, [&] { w.simulated->command("banks 2"); });
         auto *tabs = w.form->setTimerDialog().findChild<QTabBar *>("TabSet1");
         QCOMPARE(tabs->count(), 4);
         QCOMPARE(w.form->setTimerDialog().execOnBank(3), int(QDialog::Rejected));
@@ -134,7 +133,8 @@ private slots:
         clickWhenShown(&dialog, "BitBtn1");
         w.form->menu().mlConnect->trigger();
         QCOMPARE(dialog.searchResult(), int(TForm3::kNotFound));
-        const QStringList memo = dialog.findChild<QPlainTextEdit *>("moShowComCheck")->toPlainText().split('\n');
+        const QStringList memo =
+            dialog.findChild<QPlainTextEdit *>("moShowComCheck")->toPlainText().split('\n');
         QVERIFY(memo.contains("Detect KESTRANE Relaybox ............  FAIL"));
         QVERIFY(memo.contains("Close                                  PASS"));
         QVERIFY(!w.form->link().isPortOpen());
@@ -153,7 +153,8 @@ private slots:
         const int rx = testing::receivedFrames(*w.simulated).size();
         clickWhenShown(&w.form->configurationDialog(), "BitBtn1");
         w.form->menu().mlConfiguration1->trigger();
-        QCOMPARE(w.dialogs.messages.last(), "KESTRANE Relaybox Management|Unable to write to " + w.settingsPath);
+        QCOMPARE(w.dialogs.messages.last(),
+                 "KESTRANE Relaybox Management|Unable to write to " + w.settingsPath);
         QTest::qWait(200);
         QVERIFY(!testing::receivedFrames(*w.simulated).mid(rx).contains("/EN001\\"));
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -35,7 +35,8 @@ private slots:
         row("entry weekly", frames::scheduleEntry('W', 1, 1, 0, 48, 0, 0), "/W0110 0480000\\");
         row("entry 167 hours", frames::scheduleEntry('W', 16, 8, 0, 167, 59, 6),
             "/W1680 1675906\\");
-        row("clock", frames::clockSet({ 2026, 12, 6, 21, 30, 5, 1 }), "/SETTIME2026-12-06 21:30:05\\");
+        row("clock", frames::clockSet({ 2026, 12, 6, 21, 30, 5, 1 }),
+            "/SETTIME2026-12-06 21:30:05\\");
         row("clock 2099", frames::clockSet({ 2099, 12, 31, 23, 59, 59, 5 }),
             "/SETTIME2099-12-31 23:59:59\\");
         row("clock 2100 wraps", frames::clockSet({ 2100, 1, 1, 0, 0, 0, 6 }),

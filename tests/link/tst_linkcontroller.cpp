@@ -23,8 +23,7 @@ QStringList toList(const std::vector<std::string> &frames)
 }
 
 // Reads the shared state the way the UI thread does: under its lock.
-template<typename F>
-auto locked(SharedState &state, F read)
+template<typename F> auto locked(SharedState &state, F read)
 {
     std::lock_guard lock(state.mutex);
     return read();
@@ -57,8 +56,10 @@ private slots:
         QTest::addColumn<bool>("restore");
         QTest::addColumn<bool>("loader");
         QTest::addColumn<QStringList>("frames");
-        QTest::newRow("restore on") << true << false << QStringList { "/uni\\", "/VER\\", "/EN001\\" };
-        QTest::newRow("restore off") << false << false << QStringList { "/uni\\", "/VER\\", "/DS001\\" };
+        QTest::newRow("restore on")
+            << true << false << QStringList { "/uni\\", "/VER\\", "/EN001\\" };
+        QTest::newRow("restore off")
+            << false << false << QStringList { "/uni\\", "/VER\\", "/DS001\\" };
         QTest::newRow("loader") << true << true << QStringList { "/uni\\" };
     }
 
@@ -153,8 +154,8 @@ private slots:
         for (int poll = 0; poll < 6; ++poll)
             f.link.tmQueryTimer();
         QCOMPARE(toList(f.line->written()),
-                 (QStringList { "/uni\\", "/VER\\", "/EN001\\", "/C\\", "/C\\", "/C\\", "/C\\", "/C\\",
-                                "/VER\\", "/EN001\\", "/C\\" }));
+                 (QStringList { "/uni\\", "/VER\\", "/EN001\\", "/C\\", "/C\\", "/C\\", "/C\\",
+                                "/C\\", "/VER\\", "/EN001\\", "/C\\" }));
         f.link.tmQueryTimer();
         QCOMPARE(f.line->written().size(), std::size_t(12));
     }
@@ -205,8 +206,7 @@ private slots:
         f.line->feed("/xyz\\/M2\\");
         QTRY_VERIFY(locked(f.state, [&] { return f.state.link.linkUp; }));
         f.link.tmOpenComErrorTimer();
-        QCOMPARE(f.dialogs.messages,
-                 QStringList { "|" + kLinkLostMessage });
+        QCOMPARE(f.dialogs.messages, QStringList { "|" + kLinkLostMessage });
         QCOMPARE(hidden.count(), 1);
         QCOMPARE(dialogs.count(), 1);
         QCOMPARE(resets.count(), 1);
@@ -265,7 +265,9 @@ private slots:
         }
         f.line->feed("/E0231\\");
         QTRY_VERIFY(toList(f.line->written()).contains(QString::fromStdString(second)));
-        const auto queued = [&] { return locked(f.state, [&] { return f.state.transferQueue.size(); }); };
+        const auto queued = [&] {
+            return locked(f.state, [&] { return f.state.transferQueue.size(); });
+        };
         QCOMPARE(queued(), std::size_t(1));
         f.line->feed("/Q0241\\");
         QTRY_COMPARE(queued(), std::size_t(0));

@@ -39,8 +39,7 @@ const QString kDetectPass = "Detect KESTRANE Relaybox ............  PASS";
 const QString kDetectFail = "Detect KESTRANE Relaybox ............  FAIL";
 const QString kClosePass = "Close                                  PASS";
 
-template<typename F>
-auto locked(SharedState &state, F read)
+template<typename F> auto locked(SharedState &state, F read)
 {
     std::lock_guard lock(state.mutex);
     return read();
@@ -51,8 +50,7 @@ struct Link
 {
     explicit Link(LinkTimings timings = {})
         : link(state, clock, dialogs, makeSerialPort, timings)
-    {
-    }
+    { }
 
     SharedState state;
     FixedClock clock;
@@ -108,7 +106,8 @@ private slots:
         timer.start();
         // The real two-second limit, once.
         QVERIFY(!probePort(*port, simulated->path(), log, state));
-        QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 4000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 4000,
+                 qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(log.lines, (QStringList { kOpenPass, kSetupPass, kDetectFail, kClosePass }));
     }
 
@@ -170,9 +169,8 @@ private slots:
                 for (char &byte : noise)
                     byte = char(random());
                 pollfd writable { terminal.master(), POLLOUT, 0 };
-                if (::poll(&writable, 1, 20) > 0)
-                    [[maybe_unused]] const auto sent =
-                        ::write(terminal.master(), noise.data(), noise.size());
+                if (::poll(&writable, 1, 20) > 0) [[maybe_unused]]
+                    const auto sent = ::write(terminal.master(), noise.data(), noise.size());
                 terminal.receive(4096, pauseMs); // keeps the port's output flowing
             }
         });
@@ -211,11 +209,12 @@ private slots:
         auto third = testing::startSwitch(silentDevice);
         QVERIFY(first && second && third);
         const HostPortTable ports(std::vector<HostPort> {
-                { "one", first->path() }, { "two", second->path() }, { "three", third->path() } });
+            { "one", first->path() }, { "two", second->path() }, { "three", third->path() } });
         SharedState state;
         TForm3::Options options;
         options.probeTimeouts = kQuickProbe;
-        options.pause = [](std::chrono::milliseconds) { };
+        options.pause = [](std::chrono::milliseconds) {
+        };
         TForm3 dialog(state, options);
         dialog.setSearch(&ports, 0, true);
         dialog.show();
@@ -226,7 +225,8 @@ private slots:
                  (QStringList { "Check one", kOpenPass, kSetupPass, kDetectFail, kClosePass, rule,
                                 "Check two", kOpenPass, kSetupPass, kDetectPass, rule,
                                 "KESTRANE Relaybox Found!" }));
-        QCOMPARE(dialog.label()->text(), QStringLiteral("Checking two... KESTRANE Relaybox Found!"));
+        QCOMPARE(dialog.label()->text(),
+                 QStringLiteral("Checking two... KESTRANE Relaybox Found!"));
         QVERIFY(testing::receivedFrames(*third).isEmpty());
     }
 
@@ -240,7 +240,8 @@ private slots:
         SharedState state;
         TForm3::Options options;
         options.probeTimeouts = kQuickProbe;
-        options.pause = [](std::chrono::milliseconds) { };
+        options.pause = [](std::chrono::milliseconds) {
+        };
         TForm3 dialog(state, options);
         dialog.setSearch(&ports, 1, false);
         dialog.show();

@@ -39,11 +39,11 @@ QString bankSummary(const SharedState &state, int bank)
 {
     const BankRecord record = state.bank(bank);
     return QStringLiteral("%1 %2 %3 %4 [%5]")
-            .arg(record.bankNumber)
-            .arg(QString::fromStdString(record.timerLetters))
-            .arg(QString::fromStdString(record.switchLetters))
-            .arg(double(record.current))
-            .arg(QString::fromStdString(record.versionText));
+        .arg(record.bankNumber)
+        .arg(QString::fromStdString(record.timerLetters))
+        .arg(QString::fromStdString(record.switchLetters))
+        .arg(double(record.current))
+        .arg(QString::fromStdString(record.versionText));
 }
 
 } // namespace
@@ -57,7 +57,8 @@ private slots:
     {
         const SharedState state;
         for (int bank = 0; bank < kBankRecordCount; ++bank)
-            QCOMPARE(bankSummary(state, bank), QStringLiteral("%1 GGGGGGGG CCCCCCCC 0 []").arg(bank));
+            QCOMPARE(bankSummary(state, bank),
+                     QStringLiteral("%1 GGGGGGGG CCCCCCCC 0 []").arg(bank));
         QCOMPARE(state.link.replyBank, 1);
         QCOMPARE(state.bankCount(), 0);
     }
@@ -69,47 +70,40 @@ private slots:
         QTest::addColumn<QString>("record");
         QTest::addColumn<QStringList>("updates");
 
-        QTest::newRow("switch letters")
-                << QByteArray("/S01 CCOOCCCC\\") << 1 << "1 GGGGGGGG CCOOCCCC 0 []"
-                << QStringList { "2:1" };
-        QTest::newRow("timer letters")
-                << QByteArray("/S01 GGFGGGGG\\") << 1 << "1 GGFGGGGG CCCCCCCC 0 []"
-                << QStringList { "2:1" };
-        QTest::newRow("full status")
-                << QByteArray("/S02 GGGGGGGG OOOOCCCC 3.5\\") << 2
-                << "2 GGGGGGGG OOOOCCCC 3.5 []" << QStringList { "3:2" };
-        QTest::newRow("current only")
-                << QByteArray("/C03 12.3\\") << 3 << "3 GGGGGGGG CCCCCCCC 12.3 []"
-                << QStringList { "1:3" };
+        QTest::newRow("switch letters") << QByteArray("/S01 CCOOCCCC\\") << 1
+                                        << "1 GGGGGGGG CCOOCCCC 0 []" << QStringList { "2:1" };
+        QTest::newRow("timer letters") << QByteArray("/S01 GGFGGGGG\\") << 1
+                                       << "1 GGFGGGGG CCCCCCCC 0 []" << QStringList { "2:1" };
+        QTest::newRow("full status") << QByteArray("/S02 GGGGGGGG OOOOCCCC 3.5\\") << 2
+                                     << "2 GGGGGGGG OOOOCCCC 3.5 []" << QStringList { "3:2" };
+        QTest::newRow("current only") << QByteArray("/C03 12.3\\") << 3
+                                      << "3 GGGGGGGG CCCCCCCC 12.3 []" << QStringList { "1:3" };
         QTest::newRow("bad current keeps the value")
-                << QByteArray("/C03 12.5\\/C03 x\\") << 3 << "3 GGGGGGGG CCCCCCCC 12.5 []"
-                << QStringList { "1:3", "1:3" };
-        QTest::newRow("version")
-                << QByteArray("/V01 1203\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 [1203]"
-                << QStringList { "13:1" };
+            << QByteArray("/C03 12.5\\/C03 x\\") << 3 << "3 GGGGGGGG CCCCCCCC 12.5 []"
+            << QStringList { "1:3", "1:3" };
+        QTest::newRow("version") << QByteArray("/V01 1203\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 [1203]"
+                                 << QStringList { "13:1" };
         QTest::newRow("letters cut to eight")
-                << QByteArray("/S04 OOOOOOOOOOOO\\") << 4 << "4 GGGGGGGG OOOOOOOO 0 []"
-                << QStringList { "2:4" };
+            << QByteArray("/S04 OOOOOOOOOOOO\\") << 4 << "4 GGGGGGGG OOOOOOOO 0 []"
+            << QStringList { "2:4" };
         QTest::newRow("no bank number goes to the previous bank")
-                << QByteArray("/C05 1.0\\/S CCCCCCCO\\") << 5 << "5 GGGGGGGG CCCCCCCO 1 []"
-                << QStringList { "1:5", "2:5" };
+            << QByteArray("/C05 1.0\\/S CCCCCCCO\\") << 5 << "5 GGGGGGGG CCCCCCCO 1 []"
+            << QStringList { "1:5", "2:5" };
         QTest::newRow("bank 17 dropped")
-                << QByteArray("/S17 OOOOOOOO\\") << 17 << "17 GGGGGGGG CCCCCCCC 0 []"
-                << QStringList {};
+            << QByteArray("/S17 OOOOOOOO\\") << 17 << "17 GGGGGGGG CCCCCCCC 0 []" << QStringList {};
         QTest::newRow("bank 0 dropped")
-                << QByteArray("/S00 OOOOOOOO\\") << 0 << "0 GGGGGGGG CCCCCCCC 0 []"
-                << QStringList {};
+            << QByteArray("/S00 OOOOOOOO\\") << 0 << "0 GGGGGGGG CCCCCCCC 0 []" << QStringList {};
         QTest::newRow("bank 99 version dropped")
-                << QByteArray("/V99 1203\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 []" << QStringList {};
+            << QByteArray("/V99 1203\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 []" << QStringList {};
         QTest::newRow("other banks untouched")
-                << QByteArray("/S02 OOOOOOOO\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 []"
-                << QStringList { "2:2" };
+            << QByteArray("/S02 OOOOOOOO\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 []"
+            << QStringList { "2:2" };
         QTest::newRow("identify and loader lines")
-                << QByteArray("/xyz\\Kavtron Loader V2\r\nCPU at 40 MHz\r\n") << 1
-                << "1 GGGGGGGG CCCCCCCC 0 []" << QStringList { "up", "11:0", "11:0" };
+            << QByteArray("/xyz\\Kavtron Loader V2\r\nCPU at 40 MHz\r\n") << 1
+            << "1 GGGGGGGG CCCCCCCC 0 []" << QStringList { "up", "11:0", "11:0" };
         QTest::newRow("clock error and failure")
-                << QByteArray("/err\\/abc\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 []"
-                << QStringList { "12:0", "10:0" };
+            << QByteArray("/err\\/abc\\") << 1 << "1 GGGGGGGG CCCCCCCC 0 []"
+            << QStringList { "12:0", "10:0" };
     }
 
     // The same result whether the stream arrives whole or split anywhere.
@@ -150,8 +144,9 @@ private slots:
     void rawModeFollowsTheLoader()
     {
         SharedState state;
-        const QByteArray stream("Please send firmware image\r\n|\b/\b-\b\\\bVersion 1.2.4 loaded OK\n"
-                                "/M2\\");
+        const QByteArray stream(
+            "Please send firmware image\r\n|\b/\b-\b\\\bVersion 1.2.4 loaded OK\n"
+            "/M2\\");
         for (int cut = 0; cut <= stream.size(); ++cut) {
             SharedState fresh;
             QCOMPARE(receive(fresh, stream, cut),
@@ -196,27 +191,27 @@ private slots:
         const QString entry = QString::fromStdString(frames::scheduleEntry('T', 2, 3, 1, 0, 4, 30));
         const QString clear = QString::fromStdString(frames::scheduleClear(2, 3, 1));
         QTest::newRow("set answers the only node")
-                << QStringList { entry } << QByteArray("/E0231\\") << QStringList { "6:1" } << 0;
+            << QStringList { entry } << QByteArray("/E0231\\") << QStringList { "6:1" } << 0;
         QTest::newRow("set answers the head of two")
-                << QStringList { entry, clear } << QByteArray("/E0231\\")
-                << QStringList { "9:0", "6:1" } << 2;
+            << QStringList { entry, clear } << QByteArray("/E0231\\")
+            << QStringList { "9:0", "6:1" } << 2;
         QTest::newRow("set for another port waits")
-                << QStringList { entry } << QByteArray("/E0241\\") << QStringList { "6:1" } << 1;
+            << QStringList { entry } << QByteArray("/E0241\\") << QStringList { "6:1" } << 1;
         QTest::newRow("port 1 always advances")
-                << QStringList { entry } << QByteArray("/E0511\\") << QStringList { "6:4" } << 0;
+            << QStringList { entry } << QByteArray("/E0511\\") << QStringList { "6:4" } << 0;
         QTest::newRow("whole bank always advances")
-                << QStringList { clear, entry } << QByteArray("/Q0700\\")
-                << QStringList { "8:0", "6:6" } << 2;
+            << QStringList { clear, entry } << QByteArray("/Q0700\\")
+            << QStringList { "8:0", "6:6" } << 2;
         QTest::newRow("clear answers its head")
-                << QStringList { clear } << QByteArray("/Q0231\\") << QStringList { "6:1" } << 0;
+            << QStringList { clear } << QByteArray("/Q0231\\") << QStringList { "6:1" } << 0;
         QTest::newRow("clear with other selector waits")
-                << QStringList { clear } << QByteArray("/Q0230\\") << QStringList { "6:1" } << 1;
+            << QStringList { clear } << QByteArray("/Q0230\\") << QStringList { "6:1" } << 1;
         QTest::newRow("bank 17 ignored")
-                << QStringList { entry } << QByteArray("/E1701\\") << QStringList {} << 1;
+            << QStringList { entry } << QByteArray("/E1701\\") << QStringList {} << 1;
         QTest::newRow("port 9 ignored")
-                << QStringList { entry } << QByteArray("/E0291\\") << QStringList {} << 1;
+            << QStringList { entry } << QByteArray("/E0291\\") << QStringList {} << 1;
         QTest::newRow("empty queue")
-                << QStringList {} << QByteArray("/E0231\\") << QStringList { "6:1" } << 0;
+            << QStringList {} << QByteArray("/E0231\\") << QStringList { "6:1" } << 0;
     }
 
     void queueAdvance()
@@ -261,7 +256,8 @@ private slots:
     void linkResetForgetsTheKnownBanks()
     {
         SharedState state;
-        receive(state, "/M5\\/S05 GGGGGGGG OOOOOOOO 2.5\\/V05 1203\\/E0511\\/abc\\Please send it now\r\n");
+        receive(state,
+                "/M5\\/S05 GGGGGGGG OOOOOOOO 2.5\\/V05 1203\\/E0511\\/abc\\Please send it now\r\n");
         state.transferQueue.push_back("/Q0000\\");
         state.link.pollCount = 7;
         resetLinkState(state);

@@ -34,11 +34,11 @@ private slots:
         QFETCH(int, scrollMaximum);
         const BankLayout layout = layoutForBankCount(banks);
         const QString shown = QStringLiteral("%1%2%3 %4%5")
-                                      .arg(int(layout.panels[0]))
-                                      .arg(int(layout.panels[1]))
-                                      .arg(int(layout.panels[2]))
-                                      .arg(int(layout.separators[0]))
-                                      .arg(int(layout.separators[1]));
+                                  .arg(int(layout.panels[0]))
+                                  .arg(int(layout.panels[1]))
+                                  .arg(int(layout.panels[2]))
+                                  .arg(int(layout.separators[0]))
+                                  .arg(int(layout.separators[1]));
         QCOMPARE(shown, panels);
         QCOMPARE(layout.windowHeight, height);
         QCOMPARE(layout.topAt100, topAt100);

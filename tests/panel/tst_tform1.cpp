@@ -34,16 +34,18 @@ struct Window
         file.close();
         MainWindowEnvironment environment { state, clock, dialogs };
         environment.settingsPath = dir.filePath(QStringLiteral("define.ini")).toStdString();
-        environment.hostPorts = [] { return HostPortTable(std::vector<HostPort> { { "sim", "fake" } }); };
+        environment.hostPorts = [] {
+            return HostPortTable(std::vector<HostPort> { { "sim", "fake" } });
+        };
         environment.portFactory = testing::fakePortFactory(linkLine ? linkLine : line);
         environment.detection.portFactory = testing::fakePortFactory(line);
-        environment.detection.pause = [](std::chrono::milliseconds) { };
+        environment.detection.pause = [](std::chrono::milliseconds) {
+        };
         environment.useNotificationArea = false;
         form = std::make_unique<TForm1>(std::move(environment));
     }
 
-    template<typename F>
-    auto locked(F read)
+    template<typename F> auto locked(F read)
     {
         std::lock_guard lock(state.mutex);
         return read();
@@ -72,11 +74,7 @@ struct Window
         return frames;
     }
 
-    template<typename T>
-    T *find(const QString &name) const
-    {
-        return form->findChild<T *>(name);
-    }
+    template<typename T> T *find(const QString &name) const { return form->findChild<T *>(name); }
 
     QImage picture(const QString &name) const
     {
@@ -131,7 +129,9 @@ private slots:
                 QVERIFY(w.find<QWidget>(QStringLiteral("imLed") + suffix));
                 QVERIFY(w.find<QLabel>(QStringLiteral("lblShowTime") + suffix));
             }
-            QCOMPARE(w.find<QWidget>(QStringLiteral("btnRight%1").arg(panel))->property("Tag").toInt(), panel);
+            QCOMPARE(
+                w.find<QWidget>(QStringLiteral("btnRight%1").arg(panel))->property("Tag").toInt(),
+                panel);
             for (int digit = 1; digit <= 2; ++digit) {
                 QVERIFY(w.find<QWidget>(QStringLiteral("imDisCurrent%1%2").arg(panel).arg(digit)));
                 QVERIFY(w.find<QWidget>(QStringLiteral("imDisBank%1%2").arg(panel).arg(digit)));
@@ -197,15 +197,12 @@ private slots:
         QTest::addColumn<QList<int>>("lamps");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("second");
-        QTest::newRow("full status")
-                << QByteArray("/S01 GFGGGGGF OCOCCCCO 3.4\\") << QList<int> { 2, 1, 2, 0, 0, 0, 0, 3 }
-                << 13 << 4;
-        QTest::newRow("letters then current")
-                << QByteArray("/S01 OOOOOOOO\\/C01 5.05\\") << QList<int> { 2, 2, 2, 2, 2, 2, 2, 2 }
-                << 15 << 0;
-        QTest::newRow("clamped current")
-                << QByteArray("/S01 CCCCCCCC\\/C01 150.0\\") << QList<int> { 0, 0, 0, 0, 0, 0, 0, 0 }
-                << 9 << 9;
+        QTest::newRow("full status") << QByteArray("/S01 GFGGGGGF OCOCCCCO 3.4\\")
+                                     << QList<int> { 2, 1, 2, 0, 0, 0, 0, 3 } << 13 << 4;
+        QTest::newRow("letters then current") << QByteArray("/S01 OOOOOOOO\\/C01 5.05\\")
+                                              << QList<int> { 2, 2, 2, 2, 2, 2, 2, 2 } << 15 << 0;
+        QTest::newRow("clamped current") << QByteArray("/S01 CCCCCCCC\\/C01 150.0\\")
+                                         << QList<int> { 0, 0, 0, 0, 0, 0, 0, 0 } << 9 << 9;
     }
 
     void statusReplyDrawsLampsAndCurrent()
@@ -283,8 +280,8 @@ private slots:
                                     << QStringList { "|Do you want to power off Bank 3 Port 7?" }
                                     << QStringList { "/F037\\" };
         QTest::newRow("prompt, Cancel")
-                << QByteArray("[Form]\nAuto=0\n") << QList<int> { 0 }
-                << QStringList { "|Do you want to power off Bank 3 Port 7?" } << QStringList {};
+            << QByteArray("[Form]\nAuto=0\n") << QList<int> { 0 }
+            << QStringList { "|Do you want to power off Bank 3 Port 7?" } << QStringList {};
     }
 
     // A real click on the button of port 7 of bank 3 while that port is on.
@@ -322,10 +319,14 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("frame");
-        QTest::newRow("bank on") << 0 << "|Do you want to power on all ports of bank 4?" << "/O040\\";
-        QTest::newRow("bank off") << 1 << "|Do you want to power off all ports of bank 4?" << "/F040\\";
-        QTest::newRow("all on") << 2 << "|Do you want to power on all ports of all banks?" << "/O000\\";
-        QTest::newRow("all off") << 3 << "|Do you want to power off all ports of  all banks?" << "/F000\\";
+        QTest::newRow("bank on") << 0 << "|Do you want to power on all ports of bank 4?"
+                                 << "/O040\\";
+        QTest::newRow("bank off") << 1 << "|Do you want to power off all ports of bank 4?"
+                                  << "/F040\\";
+        QTest::newRow("all on") << 2 << "|Do you want to power on all ports of all banks?"
+                                << "/O000\\";
+        QTest::newRow("all off") << 3 << "|Do you want to power off all ports of  all banks?"
+                                 << "/F000\\";
     }
 
     void bankAndAllBankCommands()
@@ -341,7 +342,8 @@ private slots:
         w.form->popForm1Popup(3);
         QCOMPARE(popup.openOneBank->text(), QStringLiteral("Power on All Ports of Bank 4"));
         QCOMPARE(popup.checkVersion->text(), QStringLiteral("Check Bank 4 Version"));
-        QAction *actions[] = { popup.openOneBank, popup.closeOneBank, popup.openAllBanks, popup.closeAllBanks };
+        QAction *actions[] = { popup.openOneBank, popup.closeOneBank, popup.openAllBanks,
+                               popup.closeAllBanks };
         actions[command]->trigger();
         QCOMPARE(w.dialogs.messages, QStringList { message });
         QCOMPARE(w.written().mid(before), QStringList { frame });
@@ -350,8 +352,10 @@ private slots:
     void popupCaptionsKeepTheirSpelling()
     {
         Window w;
-        QCOMPARE(w.form->menu().popups[0].openAllBanks->text(), QStringLiteral("Powre on All Ports of All Banks"));
-        QCOMPARE(w.form->menu().popups[2].closeAllBanks->text(), QStringLiteral("Powr off All Ports of All Banks"));
+        QCOMPARE(w.form->menu().popups[0].openAllBanks->text(),
+                 QStringLiteral("Powre on All Ports of All Banks"));
+        QCOMPARE(w.form->menu().popups[2].closeAllBanks->text(),
+                 QStringLiteral("Powr off All Ports of All Banks"));
     }
 
     void connectFindsTheSwitchAndSavesTheChoice()
@@ -362,7 +366,8 @@ private slots:
         };
         QTimer clicker;
         connect(&clicker, &QTimer::timeout, [&] {
-            auto *ok = w.form->detectionDialog().findChild<QPushButton *>(QStringLiteral("BitBtn1"));
+            auto *ok =
+                w.form->detectionDialog().findChild<QPushButton *>(QStringLiteral("BitBtn1"));
             if (w.form->detectionDialog().isVisible() && ok->isEnabled())
                 ok->click();
         });
@@ -386,7 +391,8 @@ private slots:
         Window w;
         QTimer clicker;
         connect(&clicker, &QTimer::timeout, [&] {
-            auto *ok = w.form->detectionDialog().findChild<QPushButton *>(QStringLiteral("BitBtn1"));
+            auto *ok =
+                w.form->detectionDialog().findChild<QPushButton *>(QStringLiteral("BitBtn1"));
             if (w.form->detectionDialog().isVisible() && ok->isEnabled())
                 ok->click();
         });

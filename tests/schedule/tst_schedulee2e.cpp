@@ -21,8 +21,10 @@ namespace {
 void setRow(TForm4 &dialog, int row, int mode, int hour, int minute)
 {
     dialog.findChild<QComboBox *>(QStringLiteral("cmbMode%1").arg(row))->setCurrentIndex(mode);
-    dialog.findChild<QLineEdit *>(QStringLiteral("edtHour%1").arg(row))->setText(QString::number(hour));
-    dialog.findChild<QLineEdit *>(QStringLiteral("edtMinute%1").arg(row))->setText(QString::number(minute));
+    dialog.findChild<QLineEdit *>(QStringLiteral("edtHour%1").arg(row))
+        ->setText(QString::number(hour));
+    dialog.findChild<QLineEdit *>(QStringLiteral("edtMinute%1").arg(row))
+        ->setText(QString::number(minute));
     dialog.findChild<QCheckBox *>(QStringLiteral("chkEnable%1").arg(row))->click();
 }
 
@@ -80,8 +82,9 @@ private slots:
 
         w.form->tmFlash1Timer();
         for (int port = 1; port <= 8; ++port)
-            QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime1%1").arg(port))->text(),
-                     QStringLiteral(" 1:30"));
+            QCOMPARE(
+                w.form->findChild<QLabel *>(QStringLiteral("lblShowTime1%1").arg(port))->text(),
+                QStringLiteral(" 1:30"));
         QCOMPARE(w.form->findChild<QLabel *>(QStringLiteral("lblShowTime21"))->text(), QString());
     }
 
@@ -148,7 +151,8 @@ private slots:
         w.form->link().tmQueryTimer();
         QTRY_VERIFY(w.state.bank(1).isOn(2));
         const PanelArt art;
-        QTRY_COMPARE(w.form->findChild<QLabel *>("imLed13")->pixmap().toImage(), art.lamp(2).toImage());
+        QTRY_COMPARE(w.form->findChild<QLabel *>("imLed13")->pixmap().toImage(),
+                     art.lamp(2).toImage());
     }
 };
 

@@ -13,11 +13,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <malloc.h>
 #include <random>
 #include <signal.h>
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,8 +60,11 @@ struct Simulator
         posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
         posix_spawn_file_actions_addclose(&actions, input[1]);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        const char *arguments[] = { program.c_str(), "--banks", "16", "--drift", "--link", link.c_str(), nullptr };
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, const_cast<char **>(arguments), environ) != 0)
+        const char *arguments[] = { program.c_str(), "--banks",    "16",   "--drift",
+                                    "--link",        link.c_str(), nullptr };
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, const_cast<char **>(arguments),
+                        environ)
+            != 0)
             pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(input[0]);
@@ -152,7 +155,8 @@ int main(int argc, char **argv)
 {
     QTemporaryDir folder;
     const QString link = folder.filePath("relaybox-sim");
-    const std::string programFolder = QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath().toStdString();
+    const std::string programFolder =
+        QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath().toStdString();
     Simulator simulator(programFolder + "/relaybox-sim", link.toStdString());
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -222,7 +226,8 @@ int main(int argc, char **argv)
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {
         const double seconds = elapsed.elapsed() / 1000.0;
-        if (warmRss == 0 && (seconds >= std::min(10.0, options.seconds / 4) || lines >= options.lines / 10)) {
+        if (warmRss == 0
+            && (seconds >= std::min(10.0, options.seconds / 4) || lines >= options.lines / 10)) {
             warmRss = residentKiB();
             warmHeap = heapKiB();
             linesAtWarm = lines;
@@ -242,8 +247,9 @@ int main(int argc, char **argv)
     std::printf("status lines        %ld (%.0f a second)\n", lines, lines / seconds);
     std::printf("transfer replies    %ld\n", transferReplies);
     std::printf("seconds             %.1f\n", seconds);
-    std::printf("resident memory     %.1f MB after warm-up (%ld lines), %.1f MB at the end: %+ld KiB\n",
-                warmRss / 1024.0, linesAtWarm, endRss / 1024.0, endRss - warmRss);
+    std::printf(
+        "resident memory     %.1f MB after warm-up (%ld lines), %.1f MB at the end: %+ld KiB\n",
+        warmRss / 1024.0, linesAtWarm, endRss / 1024.0, endRss - warmRss);
     std::printf("heap in use         %.1f MB after warm-up, %.1f MB at the end: %+ld KiB\n",
                 warmHeap / 1024.0, endHeap / 1024.0, endHeap - warmHeap);
     std::printf("transfer queue      at most %zu frames, %zu at the end\n", queuePeak, queuedAtEnd);
