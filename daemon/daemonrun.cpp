@@ -52,6 +52,11 @@ std::optional<Loaded> load(const std::string &path)
     return loaded;
 }
 
+std::string count(std::size_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string listenText(const DaemonConfig &config)
 {
     std::string text;
@@ -71,8 +76,9 @@ int checkConfig(const std::string &configPath)
     if (!loaded)
         return kExitFailed;
     const DaemonConfig &config = loaded->config;
-    std::printf("%s: configuration OK: %zu switches, %zu outlets; listening on %s\n",
-                configPath.c_str(), config.switches.size(), config.outlets.size(),
+    std::printf("%s: configuration OK: %s, %s; listening on %s\n", configPath.c_str(),
+                count(config.switches.size(), "switch", "switches").c_str(),
+                count(config.outlets.size(), "outlet", "outlets").c_str(),
                 listenText(config).c_str());
     return kExitDone;
 }
