@@ -1,6 +1,7 @@
 #include "daemon/serialswitchbackend.h"
 
 #include "cli/portchoice.h"
+#include "daemon/gatheringport.h"
 #include "platform/localportsources.h"
 
 namespace relaybox::daemon {
@@ -127,7 +128,8 @@ bool SerialSwitchBackend::connect()
         problem(path + " is a system console; it is never opened");
         return false;
     }
-    auto link = std::make_unique<cli::SwitchLink>(makeSerialPort());
+    auto link =
+        std::make_unique<cli::SwitchLink>(std::make_unique<GatheringPort>(makeSerialPort()));
     if (const OpenError error = link->open(path); error != OpenError::None) {
         problem("cannot open " + path + ": " + openProblem(error));
         return false;

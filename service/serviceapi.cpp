@@ -283,13 +283,10 @@ ServiceApi::Route ServiceApi::route(const ApiRequest &request) const
             return route;
         }
         if (route.kind == Kind::Switching && problem.empty()) {
-            const auto values =
-                queryParameters(request.query,
-                                s.action == Action::Cycle
-                                    ? std::initializer_list<std::string_view> { "timeout", "delay" }
-                                    : std::initializer_list<std::string_view> { "timeout" },
-                                problem);
-            if (values && takeSeconds(*values, "timeout", s.timeout, problem))
+            const auto values = queryParameters(request.query, { "timeout", "delay" }, problem);
+            if (values && values->count("delay") && s.action != Action::Cycle)
+                problem = "delay belongs to cycle";
+            else if (values && takeSeconds(*values, "timeout", s.timeout, problem))
                 takeSeconds(*values, "delay", s.delay, problem);
         }
     }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -227,6 +229,9 @@ void ServiceTransport::acceptLoop()
                     ::close(fd);
                     continue;
                 }
+                // Answers leave in several writes; none may wait for the client's delayed ACK.
+                const int yes = 1;
+                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
                 m_connections.insert(fd);
                 const Listener &listener = m_listeners[i];
                 std::thread([this, &listener, fd] { serve(listener, fd); }).detach();

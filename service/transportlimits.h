@@ -16,7 +16,7 @@ struct TransportLimits
     std::chrono::milliseconds requestReadTime { 5000 }; // to send a whole request
     std::chrono::milliseconds writeTime { 5000 }; // for each piece of an answer to leave
     std::chrono::milliseconds keepAlive { 5000 }; // an idle connection is closed after this
-    int maxRequestsPerConnection = 100;
+    int maxRequestsPerConnection = 1000;
 };
 
 } // namespace relaybox::service
