@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 
 // A read returns this long after the last byte of a burst (a byte takes 1.04 ms at 9600 baud),
 // and waits at most kReadSlice, so that deadlines are kept.
-constexpr auto kByteGap = 5ms;
+constexpr auto kByteGap = 2ms;
 constexpr auto kReadSlice = 50ms;
 constexpr int kWriteLimitMs = 2000;
 // A switch has said all it will about a query once the line stays quiet this long: a status
