@@ -84,7 +84,7 @@ std::optional<ConnectFailure> openInTurn(Connection &connection, const std::stri
             error == OpenError::InUse ? findPortHolder(path) : std::optional<PortHolder> {};
         if (!holder || holder->program != kProgramName)
             return ConnectFailure { kPortUnavailable, cannot + openProblem(error, holder), path };
-        sleepUnlessStopped(sliceUntil(deadline)); // one that has not joined the queue
+        sleepUnlessStopped(sliceUntil(deadline)); // a relaybox-cli that is ending
     }
 }
 
