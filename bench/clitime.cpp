@@ -27,6 +27,12 @@ constexpr int kIdentifyBytes = 10;
 // "/S01 GGGGGGGG CCCCCCCC 0.0\": one bank's full status line at no load.
 constexpr int kStatusLineBytes = 27;
 
+// "/VER\" down and "/V01 1203\" up from each bank: asked before a frame names a bank above 1.
+int versionExchangeBytes(int banks)
+{
+    return 5 + 10 * banks;
+}
+
 int statusAnswerBytes(int banks)
 {
     return int(std::string("/M" + std::to_string(banks) + "\\").size()) + banks * kStatusLineBytes;
@@ -101,9 +107,13 @@ std::vector<Figure> cliTimes()
         // The frame (6 bytes) and the Status poll (4) down; the answer up.
         const int switchBytes = 6 + 4 + statusAnswerBytes(banks);
         const std::string chain = std::to_string(banks) + (banks == 1 ? " bank" : " banks");
-        figures.push_back(figureFor(
-            "relaybox-cli on " + std::to_string(banks) + " 8, confirmed, " + chain + ", paced",
-            medianMs(link, { "on", std::to_string(banks), "8" }, true), switchBytes));
+        const std::string versionNote = banks > 1 ? ", after the "
+                + std::to_string(versionExchangeBytes(banks)) + "-byte Version exchange"
+                                                  : "";
+        figures.push_back(figureFor("relaybox-cli on " + std::to_string(banks) + " 8, confirmed, "
+                                        + chain + ", paced" + versionNote,
+                                    medianMs(link, { "on", std::to_string(banks), "8" }, true),
+                                    switchBytes));
         if (banks == 16) {
             figures.push_back(
                 figureFor("relaybox-cli on 0 0 (all banks), confirmed, " + chain + ", paced",

@@ -62,8 +62,9 @@ std::variant<Request, UsageError> parseArguments(const std::vector<std::string> 
     Request request;
     std::vector<std::string> words;
     std::optional<std::string> delayText;
+    std::optional<std::string> optionError; // reported with the command, once it is known
 
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
+    for (std::size_t i = 0; i < arguments.size() && !optionError; ++i) {
         std::string option = arguments[i];
         if (option == "-h" || option == "--help") {
             request.command = Command::Help;
@@ -82,64 +83,93 @@ std::variant<Request, UsageError> parseArguments(const std::vector<std::string> 
             value = option.substr(equals + 1);
             option.resize(equals);
         }
-        if (option != "--port" && option != "--timeout" && option != "--delay")
-            return UsageError { "unknown option " + option };
-        if (!value) {
-            if (i + 1 >= arguments.size())
-                return UsageError { option + " needs a value" };
-            value = arguments[++i];
-        }
-        if (option == "--port") {
-            if (value->empty())
-                return UsageError { "--port needs a port" };
-            request.port = *value;
-        } else if (option == "--timeout") {
-            const auto timeout = parseSeconds(*value, false);
-            if (!timeout)
-                return UsageError { "--timeout takes seconds above 0, e.g. 10 or 2.5, not \""
-                                    + *value + "\"" };
-            request.timeout = *timeout;
+        if (option != "--port" && option != "--timeout" && option != "--delay") {
+            optionError = "unknown option " + option;
+        } else if (!value && i + 1 >= arguments.size()) {
+            optionError = option + " needs a value";
         } else {
-            delayText = *value;
+            if (!value)
+                value = arguments[++i];
+            if (option == "--port") {
+                if (value->empty())
+                    optionError = "--port needs a port";
+                request.port = *value;
+            } else if (option == "--timeout") {
+                const auto timeout = parseSeconds(*value, false);
+                if (!timeout)
+                    optionError =
+                        "--timeout takes seconds above 0, e.g. 10 or 2.5, not \"" + *value + "\"";
+                request.timeout = timeout.value_or(request.timeout);
+            } else {
+                delayText = *value;
+            }
         }
     }
+    for (std::size_t i = 0; optionError && i < arguments.size(); ++i) {
+        if (commandNamed(arguments[i]))
+            return UsageError { *optionError, arguments[i] };
+    }
+    if (optionError)
+        return UsageError { *optionError, {} };
 
     if (words.empty())
-        return UsageError { "no command given (status, on, off, cycle, version, ports)" };
+        return UsageError { "no command given (status, on, off, cycle, version, ports)", {} };
     const auto command = commandNamed(words[0]);
     if (!command)
-        return UsageError { "unknown command \"" + words[0] + "\"" };
+        return UsageError { "unknown command \"" + words[0] + "\"", {} };
     request.command = *command;
+    const auto refuse = [&](std::string message) {
+        return UsageError { std::move(message), words[0] };
+    };
 
     if (delayText) {
         if (request.command != Command::Cycle)
-            return UsageError { "--delay belongs to cycle" };
+            return refuse("--delay belongs to cycle");
         const auto delay = parseSeconds(*delayText, true);
         if (!delay)
-            return UsageError { "--delay takes seconds, e.g. 5 or 0.5, not \"" + *delayText
-                                + "\"" };
+            return refuse("--delay takes seconds, e.g. 5 or 0.5, not \"" + *delayText + "\"");
         request.delay = *delay;
     }
 
     if (!takesBankAndPort(request.command)) {
         if (words.size() > 1)
-            return UsageError { words[0] + " takes no arguments, got \"" + words[1] + "\"" };
+            return refuse(words[0] + " takes no arguments, got \"" + words[1] + "\"");
         return request;
     }
     if (words.size() < 3)
-        return UsageError { words[0] + " needs BANK PORT" };
+        return refuse(words[0] + " needs BANK PORT");
     if (words.size() > 3)
-        return UsageError { "too many arguments after " + words[0] + ": \"" + words[3] + "\"" };
+        return refuse("too many arguments after " + words[0] + ": \"" + words[3] + "\"");
     if (!allDigits(words[1]) || std::atoi(words[1].c_str()) > 16)
-        return UsageError { "BANK must be 1 to 16, or 0 for all banks, not \"" + words[1] + "\"" };
+        return refuse("BANK must be 1 to 16, or 0 for all banks, not \"" + words[1] + "\"");
     if (!allDigits(words[2]) || std::atoi(words[2].c_str()) > 8)
-        return UsageError { "PORT must be 1 to 8, or 0 for the whole bank, not \"" + words[2]
-                            + "\"" };
+        return refuse("PORT must be 1 to 8, or 0 for the whole bank, not \"" + words[2] + "\"");
     request.bank = std::atoi(words[1].c_str());
     request.portNumber = std::atoi(words[2].c_str());
     if (request.bank == 0 && request.portNumber != 0)
-        return UsageError { "BANK 0 means all banks and takes PORT 0" };
+        return refuse("BANK 0 means all banks and takes PORT 0");
     return request;
+}
+
+std::string commandName(Command command)
+{
+    switch (command) {
+    case Command::Status:
+        return "status";
+    case Command::On:
+        return "on";
+    case Command::Off:
+        return "off";
+    case Command::Cycle:
+        return "cycle";
+    case Command::Version:
+        return "version";
+    case Command::Ports:
+        return "ports";
+    case Command::Help:
+        break;
+    }
+    return "help";
 }
 
 std::string usageText()
@@ -161,16 +191,19 @@ std::string usageText()
            "                             ComPort takes\n"
            "\n"
            "Options:\n"
-           "  --port PORT        a device path, a name from the port table, or COMn on\n"
-           "                     Windows; default: define.ini's ComPort (0 = AUTO: search\n"
-           "                     every port of the table)\n"
-           "  --timeout SECONDS  how long the switch has to confirm (default 10)\n"
+           "  --port PORT        a device path, a name from the port table, COMn on\n"
+           "                     Windows, or auto to search the table; default: the port\n"
+           "                     define.ini's ComPort names (no port at all is an error)\n"
+           "  --timeout SECONDS  for the whole call: waiting for the port while other\n"
+           "                     relaybox-cli calls use it, Identify, confirmation\n"
+           "                     (default 10; cycle's on step gets its own after the delay)\n"
            "  --json             one JSON object on standard output\n"
            "  -h, --help         this text\n"
            "\n"
            "Exit status: 0 done and confirmed by the switch; 1 sent but not confirmed in\n"
-           "time; 2 usage error (nothing sent); 3 no switch answered; 4 the port cannot be\n"
-           "opened.\n";
+           "time; 2 usage error (nothing switched); 3 no switch answered; 4 the port cannot\n"
+           "be opened; 130, 143, 129 stopped by SIGINT, SIGTERM, SIGHUP (port closed, the\n"
+           "result so far printed).\n";
 }
 
 } // namespace relaybox::cli

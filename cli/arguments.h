@@ -16,7 +16,7 @@ struct Request
 {
     Command command = Command::Help;
     std::optional<std::string> port; // --port; empty: define.ini's ComPort
-    std::chrono::milliseconds timeout { 10000 }; // for the switch to confirm a change
+    std::chrono::milliseconds timeout { 10000 }; // the whole call: port, Identify, confirmation
     std::chrono::milliseconds delay { 5000 }; // cycle: off, this long, then on
     bool json = false;
     int bank = 0; // 1..16, 0 = all banks (with port 0)
@@ -26,9 +26,12 @@ struct Request
 struct UsageError
 {
     std::string message; // one line, without the program name
+    std::string command; // the command named on the line, empty when none was
 };
 
 std::variant<Request, UsageError> parseArguments(const std::vector<std::string> &arguments);
+
+std::string commandName(Command command); // "on", as on the command line
 
 std::string usageText();
 

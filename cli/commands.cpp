@@ -2,64 +2,36 @@
 
 #include <cstdio>
 #include <string>
-#include <thread>
 
+#include "cli/callreport.h"
+#include "cli/connect.h"
 #include "cli/exitstatus.h"
 #include "cli/json.h"
 #include "cli/output.h"
 #include "cli/portchoice.h"
 #include "cli/switching.h"
-#include "platform/localportsources.h"
+#include "platform/stopsignals.h"
 
 namespace relaybox::cli {
 namespace {
 
-using namespace std::chrono_literals;
-
-// The probe's own limit for the Identify answer.
-constexpr auto kIdentifyWait = 2000ms;
-
-const char *commandName(Command command)
-{
-    switch (command) {
-    case Command::Status:
-        return "status";
-    case Command::On:
-        return "on";
-    case Command::Off:
-        return "off";
-    case Command::Cycle:
-        return "cycle";
-    case Command::Version:
-        return "version";
-    case Command::Ports:
-        return "ports";
-    case Command::Help:
-        break;
-    }
-    return "help";
-}
-
-std::string openProblem(OpenError error)
-{
-    switch (error) {
-    case OpenError::NoSuchPort:
-        return "no such port";
-    case OpenError::PermissionDenied:
-        return "permission denied (join the dialout group: sudo adduser $USER dialout, then "
-               "log in again)";
-    case OpenError::InUse:
-        return "in use by another program (the manager, or another relaybox-cli)";
-    case OpenError::NotASerialPort:
-        return "not a serial port";
-    default:
-        return "the system refused it";
-    }
-}
-
 std::string seconds(std::chrono::milliseconds duration)
 {
     return json::number(duration.count() / 1000.0, duration.count() % 1000 ? 1 : 0);
+}
+
+std::string signalName(int number)
+{
+    switch (number) {
+    case 1:
+        return "SIGHUP";
+    case 2:
+        return "SIGINT";
+    case 15:
+        return "SIGTERM";
+    default:
+        return "signal " + std::to_string(number);
+    }
 }
 
 // One call of the tool: the port chosen and opened, the switch identified, one command run.
@@ -68,14 +40,39 @@ class Run
 public:
     explicit Run(Request request)
         : m_request(std::move(request))
+        , m_report(m_request.json, commandName(m_request.command))
     { }
 
     int exec()
     {
+        const int exit = dispatch();
+        m_connection.close();
+        m_report.print();
+        return exit;
+    }
+
+private:
+    int dispatch()
+    {
+        const auto folder = folderOfProgram();
+        const HostPortTable table = hostPortTable(folder);
+        const PortSetting setting = readPortSetting(folder, table);
         if (m_request.command == Command::Ports)
-            return ports();
-        if (const int status = openSwitch(); status != kDone)
-            return status;
+            return ports(table, setting);
+        const PortChoice choice = choosePort(m_request.port, table, setting);
+        if (choice.kind == PortChoice::NoneGiven)
+            return m_report.fail(kUsage, noPortMessage(setting));
+
+        m_deadline = Clock::now() + m_request.timeout;
+        auto connected = connectSwitch(choice, table, m_deadline);
+        if (auto *failure = std::get_if<ConnectFailure>(&connected)) {
+            if (!failure->device.empty())
+                m_report.add("device", json::quoted(failure->device));
+            return failure->exit >= kStoppedBase ? interrupted()
+                                                 : m_report.fail(failure->exit, failure->message);
+        }
+        m_connection = std::move(std::get<Connection>(connected));
+        m_report.add("device", json::quoted(m_connection.device));
         switch (m_request.command) {
         case Command::Status:
             return status();
@@ -91,112 +88,61 @@ public:
         }
     }
 
-private:
-    // {"command": "on", "device": "/dev/ttyUSB0", and the fields given}
-    std::string object(const std::string &fields) const
+    SwitchLink &link() { return *m_connection.link; }
+
+    static std::string noPortMessage(const PortSetting &setting)
     {
-        std::string out = "{\"command\": " + json::quoted(commandName(m_request.command));
-        if (!m_device.empty())
-            out += ", \"device\": " + json::quoted(m_device);
-        return out + (fields.empty() ? "" : ", " + fields) + "}\n";
+        const std::string ini = setting.settingsPath.string();
+        return "no port given"
+            + (setting.fileFound ? " and ComPort=" + std::to_string(setting.comPort) + " in " + ini
+                       + " names none"
+                                 : " and no " + ini)
+            + ": use --port PATH|NAME|COMn, --port auto to search the port table, or set ComPort "
+              "to an index from relaybox-cli ports";
     }
 
-    int fail(int status, const std::string &message, const std::string &fields = {})
+    int interrupted(const std::string &what = {})
     {
-        std::fprintf(stderr, "relaybox-cli: %s\n", message.c_str());
-        if (m_request.json)
-            print(object((fields.empty() ? "" : fields + ", ") + "\"error\": "
-                         + json::quoted(message) + ", \"exit\": " + std::to_string(status)));
-        return status;
+        return m_report.fail(kStoppedBase + stopSignal(),
+                             "interrupted by " + signalName(stopSignal())
+                                 + (what.empty() ? "" : "; " + what),
+                             "interrupted");
     }
 
-    static void print(const std::string &text) { std::fputs(text.c_str(), stdout); }
-
-    int ports()
+    int ports(const HostPortTable &table, const PortSetting &setting)
     {
-        const auto folder = folderOfProgram();
-        const HostPortTable table = hostPortTable(folder);
-        const PortSetting setting = readPortSetting(folder, table);
-        print(m_request.json ? portsJson(table, setting) + "\n" : portsText(table, setting));
-        return kDone;
+        m_report.add("settings", json::quoted(setting.settingsPath.string()));
+        m_report.add("settings_found", json::boolean(setting.fileFound));
+        m_report.add("com_port", std::to_string(setting.comPort));
+        m_report.add("ports", portsJson(table));
+        return m_report.done(portsText(table, setting));
     }
 
-    int openSwitch()
-    {
-        const auto folder = folderOfProgram();
-        const HostPortTable table = hostPortTable(folder);
-        std::string path;
-        std::string source;
-        if (m_request.port) {
-            path = resolvePortName(*m_request.port, table);
-        } else {
-            const PortSetting setting = readPortSetting(folder, table);
-            source = " (ComPort=" + std::to_string(setting.comPort) + " in "
-                + setting.settingsPath.string() + ")";
-            if (setting.comPort > 0) {
-                path = table.path(setting.comPort);
-            } else if (const auto found = searchPorts(table)) {
-                path = *found;
-            } else {
-                return fail(kNoSwitch,
-                            "no switch answered on any of the " + std::to_string(table.count())
-                                + " ports searched" + source);
-            }
-        }
-        m_device = path;
-        if (isSystemConsole(path, readActiveConsoles()))
-            return fail(kPortUnavailable, path + " is a system console; it is never opened");
+    std::string within() const { return " within " + seconds(m_request.timeout) + " s"; }
 
-        m_link = std::make_unique<SwitchLink>(makeSerialPort());
-        if (const OpenError error = m_link->open(path); error != OpenError::None)
-            return fail(kPortUnavailable,
-                        "cannot open " + path + source + ": " + openProblem(error));
-        const auto identifyWait =
-            std::min<std::chrono::milliseconds>(kIdentifyWait, m_request.timeout);
-        switch (m_link->identify(Clock::now() + identifyWait)) {
-        case IdentifyResult::Switch:
-            return kDone;
-        case IdentifyResult::Loader:
-            return fail(kNoSwitch,
-                        "the switch on " + path
-                            + " answers as its firmware loader; finish the upgrade "
-                              "in the manager first");
-        case IdentifyResult::Silent:
-            break;
-        }
-        return fail(kNoSwitch, "no switch answered on " + path + source);
+    // A poll or query that the deadline, a stop signal or the port ended.
+    int incomplete(const std::string &message)
+    {
+        if (link().stopped())
+            return interrupted();
+        return m_report.fail(kNotConfirmed, message);
     }
 
     int status()
     {
-        if (!m_link->pollStatus(Clock::now() + m_request.timeout))
-            return fail(kNotConfirmed,
-                        "the switch's status stayed incomplete for " + seconds(m_request.timeout)
-                            + " s");
-        const SwitchReport &report = m_link->report();
-        print(m_request.json ? object("\"banks\": " + statusJson(report)) : statusText(report));
-        return kDone;
+        if (!link().pollStatus(m_deadline))
+            return incomplete("the switch's status stayed incomplete" + within());
+        m_report.add("banks", statusJson(link().report()));
+        return m_report.done(statusText(link().report()));
     }
 
     int version()
     {
-        const auto deadline = Clock::now() + m_request.timeout;
-        if (!m_link->pollStatus(deadline) || !m_link->readVersions(deadline)) {
-            const SwitchReport &report = m_link->report();
-            return fail(kNotConfirmed,
-                        "not every bank gave its version within " + seconds(m_request.timeout)
-                            + " s",
-                        "\"banks\": " + versionJson(report));
-        }
-        const SwitchReport &report = m_link->report();
-        print(m_request.json ? object("\"banks\": " + versionJson(report)) : versionText(report));
-        return kDone;
-    }
-
-    std::string target() const
-    {
-        return "\"bank\": " + std::to_string(m_request.bank)
-            + ", \"port\": " + std::to_string(m_request.portNumber);
+        const bool complete = link().pollStatus(m_deadline) && link().readVersions(m_deadline);
+        m_report.add("banks", versionJson(link().report()));
+        if (!complete)
+            return incomplete("not every bank gave its version" + within());
+        return m_report.done(versionText(link().report()));
     }
 
     std::string targetText() const
@@ -209,63 +155,105 @@ private:
             + std::to_string(m_request.portNumber);
     }
 
-    SwitchOutcome switchStep(bool on)
+    // Before any switching frame: a bank the chain does not have is refused.
+    std::optional<int> refuseBankBeyondChain()
     {
-        return switchConfirmed(*m_link, on, m_request.bank, m_request.portNumber,
-                               m_request.timeout);
+        if (m_request.bank <= 1)
+            return std::nullopt; // every chain has bank 1; 0 is all banks
+        switch (link().findBank(m_request.bank, m_deadline)) {
+        case BankPresence::InChain:
+            return std::nullopt;
+        case BankPresence::BeyondChain: {
+            const int count = link().report().bankCount;
+            return m_report.fail(kUsage,
+                                 "bank " + std::to_string(m_request.bank)
+                                     + " is beyond the switch's chain of " + std::to_string(count)
+                                     + (count == 1 ? " bank" : " banks")
+                                     + "; nothing was switched");
+        }
+        case BankPresence::Unknown:
+            break;
+        }
+        return incomplete("the switch gave no bank count" + within() + "; nothing was switched");
     }
 
-    static std::string fieldsOf(const std::string &jsonObject)
+    SwitchOutcome switchStep(bool on, Clock::time_point deadline)
     {
-        return jsonObject.substr(1, jsonObject.size() - 2);
+        return switchConfirmed(link(), on, m_request.bank, m_request.portNumber, deadline);
     }
 
-    int notConfirmed(const SwitchOutcome &outcome, const std::string &fields)
+    void addTarget()
     {
-        std::fprintf(stderr, "relaybox-cli: not confirmed within %s s: %s\n",
-                     seconds(m_request.timeout).c_str(), outcome.why.c_str());
-        if (m_request.json)
-            print(object(fields + ", \"exit\": 1"));
-        return kNotConfirmed;
+        m_report.add("bank", std::to_string(m_request.bank));
+        m_report.add("port", std::to_string(m_request.portNumber));
+    }
+
+    // exit 1, or the interruption; `progress` says what was done so far, for people.
+    int notConfirmed(const SwitchOutcome &last, const std::string &progress)
+    {
+        if (stopSignal() != 0)
+            return interrupted(targetText() + ": " + progress);
+        return m_report.fail(kNotConfirmed, "not confirmed" + within() + ": " + last.why, last.why);
+    }
+
+    void addOutcome(const SwitchOutcome &outcome)
+    {
+        m_report.add("confirmed", json::boolean(outcome.confirmed));
+        m_report.add("seconds", json::number(outcome.took.count() / 1000.0, 3));
+        m_report.add("not_followed", notFollowedJson(outcome));
+        m_report.add("banks", banksJson(outcome));
     }
 
     int switchPorts()
     {
+        addTarget();
+        if (const auto refused = refuseBankBeyondChain())
+            return *refused;
         const bool on = m_request.command == Command::On;
-        const SwitchOutcome outcome = switchStep(on);
-        const std::string fields = target() + ", " + fieldsOf(outcomeJson(outcome));
+        const SwitchOutcome outcome = switchStep(on, m_deadline);
+        addOutcome(outcome);
         if (!outcome.confirmed)
-            return notConfirmed(outcome, fields);
-        print(m_request.json ? object(fields)
-                             : targetText() + (on ? ": on" : ": off") + ", confirmed\n");
-        return kDone;
+            return notConfirmed(outcome, std::string(on ? "on" : "off") + " sent, not confirmed");
+        return m_report.done(targetText() + (on ? ": on" : ": off") + ", confirmed\n");
     }
 
+    // Off, the delay, on. The on step has a --timeout of its own after the delay.
     int cycle()
     {
-        const std::string head =
-            target() + ", \"delay_seconds\": " + json::number(m_request.delay.count() / 1000.0, 3);
-        const SwitchOutcome off = switchStep(false);
-        std::string steps = "{\"step\": \"off\", " + fieldsOf(outcomeJson(off)) + "}";
-        if (!off.confirmed)
-            return notConfirmed(off, head + ", \"confirmed\": false, \"steps\": [" + steps + "]");
-        if (!m_request.json)
-            print(targetText() + ": off, confirmed\n");
-        std::fflush(stdout);
-        std::this_thread::sleep_for(m_request.delay);
-        const SwitchOutcome on = switchStep(true);
-        steps += ", {\"step\": \"on\", " + fieldsOf(outcomeJson(on)) + "}";
-        const std::string fields = head + ", \"confirmed\": " + json::boolean(on.confirmed)
-            + ", \"steps\": [" + steps + "]";
-        if (!on.confirmed)
-            return notConfirmed(on, fields);
-        print(m_request.json ? object(fields) : targetText() + ": on, confirmed\n");
-        return kDone;
+        addTarget();
+        m_report.add("delay_seconds", json::number(m_request.delay.count() / 1000.0, 3));
+        if (const auto refused = refuseBankBeyondChain())
+            return *refused;
+        const SwitchOutcome off = switchStep(false, m_deadline);
+        std::string steps = stepJson("off", off);
+        std::string progress = off.confirmed ? "off confirmed" : "off sent, not confirmed";
+        std::optional<SwitchOutcome> on;
+        if (off.confirmed) {
+            if (!m_request.json) {
+                std::printf("%s: off, confirmed\n", targetText().c_str());
+                std::fflush(stdout);
+            }
+            if (sleepUnlessStopped(m_request.delay)) {
+                on = switchStep(true, Clock::now() + m_request.timeout);
+                steps += ", " + stepJson("on", *on);
+                progress += on->confirmed ? ", on confirmed" : ", on sent, not confirmed";
+            } else {
+                progress += ", on not sent";
+            }
+        }
+        const SwitchOutcome &last = on ? *on : off;
+        m_report.add("confirmed", json::boolean(on && on->confirmed));
+        m_report.add("steps", "[" + steps + "]");
+        m_report.add("banks", banksJson(last));
+        if (!on || !on->confirmed)
+            return notConfirmed(last, progress);
+        return m_report.done(targetText() + ": on, confirmed\n");
     }
 
     Request m_request;
-    std::string m_device;
-    std::unique_ptr<SwitchLink> m_link;
+    CallReport m_report;
+    Clock::time_point m_deadline {};
+    Connection m_connection;
 };
 
 } // namespace

@@ -10,6 +10,7 @@ enum ExitStatus {
     kUsage = 2, // the command line is wrong; nothing was sent
     kNoSwitch = 3, // no switch answered the Identify command
     kPortUnavailable = 4, // the port cannot be opened
+    kStoppedBase = 128, // + the signal that stopped the call (SIGINT 130, SIGTERM 143, SIGHUP 129)
 };
 
 } // namespace relaybox::cli

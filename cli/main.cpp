@@ -5,25 +5,24 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/callreport.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
-#include "cli/json.h"
+#include "platform/stopsignals.h"
 
 int main(int argc, char **argv)
 {
     using namespace relaybox::cli;
+    relaybox::catchStopSignals();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto parsed = parseArguments(arguments);
     if (const auto *error = std::get_if<UsageError>(&parsed)) {
-        std::fprintf(stderr, "relaybox-cli: %s\nTry 'relaybox-cli --help'.\n",
-                     error->message.c_str());
-        for (const std::string &argument : arguments) {
-            if (argument == "--json") {
-                std::printf("{\"error\": %s, \"exit\": %d}\n", json::quoted(error->message).c_str(),
-                            kUsage);
-                break;
-            }
-        }
+        bool json = false;
+        for (const std::string &argument : arguments)
+            json = json || argument == "--json";
+        CallReport report(json, error->command);
+        report.fail(kUsage, error->message);
+        report.print();
         return kUsage;
     }
     const Request &request = std::get<Request>(parsed);

@@ -98,29 +98,41 @@ std::string portsText(const HostPortTable &table, const PortSetting &setting)
     return text;
 }
 
-std::string portsJson(const HostPortTable &table, const PortSetting &setting)
+std::string portsJson(const HostPortTable &table)
 {
-    std::string out = "{\"command\": \"ports\", \"settings\": "
-        + json::quoted(setting.settingsPath.string()) + ", \"settings_found\": "
-        + json::boolean(setting.fileFound) + ", \"com_port\": " + std::to_string(setting.comPort)
-        + ", \"ports\": [{\"index\": 0, \"name\": \"AUTO\", \"path\": null}";
+    std::string out = "[{\"index\": 0, \"name\": \"AUTO\", \"path\": null}";
     for (int slot = 1; slot <= table.count(); ++slot)
         out += ", {\"index\": " + std::to_string(slot)
             + ", \"name\": " + json::quoted(table.name(slot))
             + ", \"path\": " + json::quoted(table.path(slot)) + "}";
-    return out + "]}";
+    return out + "]";
 }
 
-std::string outcomeJson(const SwitchOutcome &outcome)
+std::string notFollowedJson(const SwitchOutcome &outcome)
 {
-    std::string out = "{\"confirmed\": " + json::boolean(outcome.confirmed) + ", \"seconds\": "
-        + json::number(outcome.took.count() / 1000.0, 3) + ", \"not_followed\": [";
+    std::string out = "[";
     for (std::size_t i = 0; i < outcome.notFollowed.size(); ++i) {
         out += i ? ", " : "";
         out += "{\"bank\": " + std::to_string(outcome.notFollowed[i].bank)
             + ", \"port\": " + std::to_string(outcome.notFollowed[i].port) + "}";
     }
-    out += "]";
+    return out + "]";
+}
+
+std::string banksJson(const SwitchOutcome &outcome)
+{
+    std::string out = "[";
+    for (std::size_t i = 0; i < outcome.banks.size(); ++i)
+        out += (i ? ", " : "") + std::to_string(outcome.banks[i]);
+    return out + "]";
+}
+
+std::string stepJson(const std::string &step, const SwitchOutcome &outcome)
+{
+    std::string out = "{\"step\": " + json::quoted(step)
+        + ", \"confirmed\": " + json::boolean(outcome.confirmed)
+        + ", \"seconds\": " + json::number(outcome.took.count() / 1000.0, 3)
+        + ", \"not_followed\": " + notFollowedJson(outcome);
     if (!outcome.confirmed)
         out += ", \"error\": " + json::quoted(outcome.why);
     return out + "}";

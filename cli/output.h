@@ -19,8 +19,11 @@ std::string versionText(const SwitchReport &report);
 std::string versionJson(const SwitchReport &report);
 
 std::string portsText(const HostPortTable &table, const PortSetting &setting);
-std::string portsJson(const HostPortTable &table, const PortSetting &setting);
+std::string portsJson(const HostPortTable &table); // the "ports" array, AUTO first
 
-std::string outcomeJson(const SwitchOutcome &outcome); // confirmed, not_followed, seconds
+std::string notFollowedJson(const SwitchOutcome &outcome); // [{"bank": 2, "port": 4}]
+std::string banksJson(const SwitchOutcome &outcome); // [1, 2, 3]
+// {"step": "off", "confirmed", "seconds", "not_followed", and "error" when not confirmed}
+std::string stepJson(const std::string &step, const SwitchOutcome &outcome);
 
 } // namespace relaybox::cli

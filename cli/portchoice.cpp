@@ -3,8 +3,6 @@
 #include <cctype>
 #include <system_error>
 
-#include "link/linkstate.h"
-#include "link/probe.h"
 #include "platform/datafolder.h"
 #include "platform/hostportdiscovery.h"
 #include "platform/programfolder.h"
@@ -19,13 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kMaxSettingsBytes = 1024 * 1024;
-
-class QuietLog final : public ProbeLog
-{
-public:
-    void append(const std::string &) override { }
-    void replaceLast(const std::string &) override { }
-};
 
 #ifndef _WIN32
 bool isVirtualTerminal(const std::string &name)
@@ -102,16 +93,22 @@ bool isSystemConsole(const std::string &path, const std::vector<std::string> &ac
 #endif
 }
 
-std::optional<std::string> searchPorts(const HostPortTable &table)
+PortChoice choosePort(const std::optional<std::string> &given, const HostPortTable &table,
+                      const PortSetting &setting)
 {
-    QuietLog log;
-    for (int slot = 1; slot <= table.count(); ++slot) {
-        SharedState state;
-        const auto port = makeSerialPort();
-        if (probePort(*port, table.path(slot), log, state))
-            return table.path(slot);
+    if (given) {
+        std::string upper;
+        for (const char c : *given)
+            upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper == table.name(0))
+            return { PortChoice::Search, {}, {} };
+        return { PortChoice::Path, resolvePortName(*given, table), {} };
     }
-    return std::nullopt;
+    if (!setting.fileFound || !table.isPort(setting.comPort))
+        return { PortChoice::NoneGiven, {}, {} };
+    return { PortChoice::Path, table.path(setting.comPort),
+             " (ComPort=" + std::to_string(setting.comPort) + " in " + setting.settingsPath.string()
+                 + ")" };
 }
 
 } // namespace relaybox::cli

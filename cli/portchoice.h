@@ -7,9 +7,9 @@
 
 #include "platform/hostports.h"
 
-// Which port relaybox-cli opens: the one it was given, or the one define.ini's ComPort names
-// with the manager's own rules (0 = AUTO: the first port of the table where the probe finds the
-// switch). Nothing here opens a port except the AUTO search.
+// Which port relaybox-cli opens: only the one it was told. --port names it (a path, a name from
+// the port table, COMn, or "auto" for a search of the table); without --port, define.ini's
+// ComPort when it names one port of the table. Nothing here opens a port.
 
 namespace relaybox::cli {
 
@@ -36,7 +36,15 @@ std::string resolvePortName(const std::string &given, const HostPortTable &table
 // terminals), followed through links; never opened, whoever asks.
 bool isSystemConsole(const std::string &path, const std::vector<std::string> &activeConsoles);
 
-// The first port of the table where the probe finds the switch; nullopt when none answers.
-std::optional<std::string> searchPorts(const HostPortTable &table);
+struct PortChoice
+{
+    enum Kind { Path, Search, NoneGiven } kind = NoneGiven;
+    std::string path; // Path: what to open
+    std::string source; // " (ComPort=3 in ...define.ini)" when the setting chose it
+};
+
+// given: --port's value, if any. NoneGiven when neither --port nor ComPort names a port.
+PortChoice choosePort(const std::optional<std::string> &given, const HostPortTable &table,
+                      const PortSetting &setting);
 
 } // namespace relaybox::cli

@@ -1,9 +1,9 @@
 #include "cli/switching.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "link/frames.h"
+#include "platform/stopsignals.h"
 
 namespace relaybox::cli {
 
@@ -57,10 +57,9 @@ std::vector<PortRef> portsInScope(const SwitchReport &report, int bank, int port
 }
 
 SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
-                              std::chrono::milliseconds timeout)
+                              Clock::time_point deadline)
 {
     const auto start = Clock::now();
-    const auto deadline = start + timeout;
     const char wanted = on ? 'O' : 'C';
     SwitchOutcome outcome;
     const auto finish = [&](bool confirmed, std::string why) {
@@ -83,6 +82,8 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
         return true;
     };
     bool everReported = false; // notFollowed holds the last complete round's answer
+    if (bank != 0)
+        outcome.banks = { bank };
     for (;;) {
         link.pollStatus(deadline, reported);
         const SwitchReport &report = link.report();
@@ -93,6 +94,11 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
                               + std::to_string(bank));
         if (reported(report)) {
             everReported = true;
+            if (bank == 0) {
+                outcome.banks.clear();
+                for (int b = 1; b <= report.bankCount; ++b)
+                    outcome.banks.push_back(b);
+            }
             outcome.notFollowed.clear();
             for (const PortRef &ref : portsInScope(report, bank, port)) {
                 if (!report.letterIs(ref.bank, ref.port, wanted))
@@ -103,13 +109,17 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
         }
         if (link.portFailed())
             return finish(false, "the port failed (hung up or removed)");
+        if (link.stopped())
+            return finish(false, "interrupted");
         const auto now = Clock::now();
         if (now >= deadline) {
             if (!everReported)
                 return finish(false, "the switch sent no status for the ports");
             return finish(false, describe(outcome.notFollowed, on));
         }
-        std::this_thread::sleep_for(std::min<Clock::duration>(kRepollPause, deadline - now));
+        if (!sleepUnlessStopped(std::chrono::ceil<std::chrono::milliseconds>(
+                std::min<Clock::duration>(kRepollPause, deadline - now))))
+            return finish(false, "interrupted");
     }
 }
 

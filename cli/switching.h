@@ -21,6 +21,7 @@ struct SwitchOutcome
 {
     bool confirmed = false;
     std::vector<PortRef> notFollowed; // ports whose letter stayed wrong
+    std::vector<int> banks; // the banks the request covered, as the switch's status counted them
     std::string why; // when not confirmed: one line naming what did not follow
     std::chrono::milliseconds took {};
 };
@@ -29,7 +30,7 @@ struct SwitchOutcome
 std::string switchFrame(bool on, int bank, int port);
 
 SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
-                              std::chrono::milliseconds timeout);
+                              Clock::time_point deadline);
 
 // The ports a request covers, once the bank count is known.
 std::vector<PortRef> portsInScope(const SwitchReport &report, int bank, int port);

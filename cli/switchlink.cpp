@@ -4,6 +4,7 @@
 
 #include "link/frames.h"
 #include "link/reply.h"
+#include "platform/stopsignals.h"
 
 namespace relaybox::cli {
 
@@ -13,12 +14,13 @@ using namespace std::chrono_literals;
 
 // A read returns this long after the last byte of a burst (a byte takes 1.04 ms at 9600 baud),
 // and waits at most kReadSlice, so that deadlines are kept.
-constexpr auto kByteGap = 5ms;
+constexpr auto kByteGap = 2ms;
 constexpr auto kReadSlice = 50ms;
 constexpr int kWriteLimitMs = 2000;
-// A status answer that gave every bank's letters but no currents (a switch that sends none) is
-// complete once the line stays quiet this long.
-constexpr auto kQuietAfterLetters = 150ms;
+// A switch has said all it will about a query once the line stays quiet this long: a status
+// answer that gave every bank's letters but no currents (a switch that sends none), or the
+// Version answers of a chain.
+constexpr auto kQuietAfterAnswer = 150ms;
 
 } // namespace
 
@@ -62,6 +64,10 @@ bool SwitchLink::pump(Clock::time_point deadline, const std::function<bool()> &d
         const auto now = Clock::now();
         if (now >= deadline || m_portFailed)
             return false;
+        if (stopSignal() != 0) {
+            m_stopped = true;
+            return false;
+        }
         const auto slice = std::min<Clock::duration>(kReadSlice, deadline - now);
         const int sliceMs = int(
             std::max<long long>(1, std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
@@ -156,7 +162,7 @@ bool SwitchLink::roundComplete(Clock::time_point lastByte) const
             return false;
         currents = currents && m_report.banks[bank].currentFresh;
     }
-    return currents || Clock::now() - lastByte >= kQuietAfterLetters;
+    return currents || Clock::now() - lastByte >= kQuietAfterAnswer;
 }
 
 bool SwitchLink::pollStatus(Clock::time_point deadline,
@@ -185,6 +191,26 @@ bool SwitchLink::readVersions(Clock::time_point deadline)
         }
         return true;
     });
+}
+
+BankPresence SwitchLink::findBank(int bank, Clock::time_point deadline)
+{
+    // The banks answer the Version query in chain order, 10 bytes each: bank 16's answer comes
+    // long before a status answer (27 bytes a bank) would end.
+    for (BankReport &b : m_report.banks)
+        b.versionFresh = false;
+    if (!send(frames::versionQuery()))
+        return BankPresence::Unknown;
+    m_lastByte = Clock::now();
+    pump(deadline, [&] {
+        return m_report.banks[bank].versionFresh || Clock::now() - m_lastByte >= kQuietAfterAnswer;
+    });
+    if (m_report.banks[bank].versionFresh)
+        return BankPresence::InChain;
+    // A bank that gives no version may still be there: the status answer's bank count decides.
+    if (m_stopped || m_portFailed || !pollStatus(deadline) || !m_report.bankCountFresh)
+        return BankPresence::Unknown;
+    return bank <= m_report.bankCount ? BankPresence::InChain : BankPresence::BeyondChain;
 }
 
 } // namespace relaybox::cli

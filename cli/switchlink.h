@@ -13,7 +13,7 @@
 
 // One short conversation with the switch over a port of its own: Identify, command frames,
 // Status polls and the Version query, read back through the link's own line builder and reply
-// parser. No thread: every wait is a bounded read.
+// parser. No thread: every wait is a bounded read, and every wait ends early on a stop signal.
 
 namespace relaybox::cli {
 
@@ -46,6 +46,8 @@ struct SwitchReport
 
 enum class IdentifyResult { Switch, Loader, Silent };
 
+enum class BankPresence { InChain, BeyondChain, Unknown };
+
 class SwitchLink
 {
 public:
@@ -68,8 +70,13 @@ public:
     // Sends the Version query and reads until banks 1..bankCount answered or the deadline.
     bool readVersions(Clock::time_point deadline);
 
+    // Whether the chain holds `bank`, before a switching frame names it. BeyondChain leaves the
+    // bank count in report(); Unknown when the deadline, a stop signal or the port ended it.
+    BankPresence findBank(int bank, Clock::time_point deadline);
+
     const SwitchReport &report() const { return m_report; }
     bool portFailed() const { return m_portFailed; } // a read or write failed: hang-up, removal
+    bool stopped() const { return m_stopped; } // a stop signal ended a wait
 
 private:
     bool pump(Clock::time_point deadline, const std::function<bool()> &done);
@@ -82,6 +89,7 @@ private:
     bool m_identified = false;
     bool m_loader = false;
     bool m_portFailed = false;
+    bool m_stopped = false;
     Clock::time_point m_lastByte {};
 };
 

@@ -67,6 +67,11 @@ class SimSwitch:
         with self._changed:
             return [l.split(" RX ", 1)[1] for l in self._lines if " RX " in l]
 
+    def wait_for_frames(self, predicate, timeout=10):
+        """Waits until predicate(every frame received so far) holds."""
+        self._wait_for(lambda lines: True if predicate(
+            [l.split(" RX ", 1)[1] for l in lines if " RX " in l]) else None, timeout)
+
     def switch_letters(self):
         """{bank: "OOCCCCCC"} as the switch holds them."""
         letters = {}

@@ -1,5 +1,5 @@
 """relaybox-cli.exe under Wine against the simulated switch: status, on with read-back, a stuck
-relay, and the registry port list.
+relay, the registry port list, and two calls that take turns at the port.
 
 Safety: Wine maps COM1 to /dev/ttyS0 and opens the /dev/ttyS* devices to detect them, and
 /dev/ttyS0 may be the system console. Every Wine process runs in a private mount namespace where
@@ -46,6 +46,9 @@ run stuck --timeout 1 on 2 1
 run version version
 wine "$exe" --json ports >"$out/ports.json" 2>"$out/ports.err"
 echo $? >"$out/ports.rc"
+run first --timeout 60 cycle 1 4 --delay 1 &
+run second --timeout 60 on 1 5 &
+wait
 wineserver -k
 find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' ! -name com5 -delete
 """
@@ -97,7 +100,6 @@ class CliUnderWine(unittest.TestCase):
         status, result, err = self.result("on")
         self.assertEqual(status, 0, err)
         self.assertTrue(result["confirmed"])
-        self.assertEqual(self.sim.switch_letters()[1], "CCOCCCCC")
 
         status, result, err = self.result("stuck")
         self.assertEqual(status, 1, err)
@@ -113,7 +115,16 @@ class CliUnderWine(unittest.TestCase):
         listed = [(p["name"], p["path"]) for p in result["ports"]]
         self.assertIn(("COM5", "\\\\.\\COM5"), listed)
 
+        for name in ("first", "second"):
+            status, result, err = self.result(name)
+            self.assertEqual((status, result["confirmed"]), (0, True), err)
+        self.assertEqual(self.sim.switch_letters()[1], "CCOOOCCC")  # on 1 3, then these two
+
         self.assertEqual(self.sim.frames()[:5], ["/uni\\", "/C\\", "/uni\\", "/O013\\", "/C\\"])
+        # The two calls took turns: one whole exchange after the other.
+        turns = " ".join(self.sim.frames()[-8:])
+        self.assertIn(turns, ["/uni\\ /F014\\ /C\\ /O014\\ /C\\ /uni\\ /O015\\ /C\\",
+                              "/uni\\ /O015\\ /C\\ /uni\\ /F014\\ /C\\ /O014\\ /C\\"])
         links = [n for n in os.listdir(os.path.join(self.prefix, "dosdevices"))
                  if n.startswith("com")]
         self.assertEqual(links, ["com5"])
