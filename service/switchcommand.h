@@ -43,6 +43,7 @@ struct CommandResult
 {
     Outcome outcome = Outcome::NotConfirmed;
     std::vector<PortRef> notFollowed; // ports whose letters stayed wrong
+    std::vector<int> banks; // the banks it covered, as the switch's status counted them
     std::chrono::milliseconds took {}; // from the request's arrival to its answer
     std::string error; // one line a person can act on, unless confirmed
 

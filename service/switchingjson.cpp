@@ -1,5 +1,6 @@
 #include "service/switchingjson.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace relaybox::service {
@@ -86,6 +87,16 @@ Json reportJson(const SwitchingRequest &request, const SwitchingReport &report)
     json["confirmed"] = report.confirmed();
     json["seconds"] = secondsOf(report.took);
     json["not_followed"] = notFollowedJson(report, outlet);
+    if (!outlet) {
+        Json banks = Json::array();
+        for (const SwitchingStep &step : report.steps) {
+            for (const int bank : step.result.banks) {
+                if (std::find(banks.begin(), banks.end(), bank) == banks.end())
+                    banks.push_back(bank);
+            }
+        }
+        json["banks"] = std::move(banks);
+    }
     if (request.action == Action::Cycle || outlet) {
         Json steps = Json::array();
         for (const SwitchingStep &step : report.steps) {

@@ -22,7 +22,8 @@ double secondsOf(std::chrono::milliseconds duration);
 Json banksJson(const SwitchState &state);
 
 // relaybox-cli's switching shape: {"command", "switch", "bank", "port", "confirmed", "seconds",
-// "not_followed", "error"}, a cycle's "delay_seconds" and "steps"; an outlet's members as steps.
+// "not_followed", "banks" (those covered), "error"}, a cycle's "delay_seconds" and "steps"; an
+// outlet's members as steps.
 Json reportJson(const SwitchingRequest &request, const SwitchingReport &report);
 
 // One line of the audit trail.

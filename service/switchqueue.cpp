@@ -225,9 +225,12 @@ void SwitchQueue::check(const SwitchState &state)
         }
         ticket->checked = true;
         ticket->notFollowed.clear();
+        ticket->result.banks.clear();
         for (const PortRef &ref : command.scope(state.bankCount)) {
             if (state.banks[ref.bank].isOn(ref.port) != command.on)
                 ticket->notFollowed.push_back(ref);
+            if (ticket->result.banks.empty() || ticket->result.banks.back() != ref.bank)
+                ticket->result.banks.push_back(ref.bank);
         }
         if (ticket->notFollowed.empty())
             finish(*ticket, Outcome::Confirmed, {});

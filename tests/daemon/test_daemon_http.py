@@ -11,7 +11,9 @@ import time
 import unittest
 from concurrent.futures import ThreadPoolExecutor
 
-from relayboxd import DAEMON, Relayboxd, SimSwitch, switching_frames
+from relayboxd import BIN_DIR, DAEMON, Relayboxd, SimSwitch, switching_frames
+
+CLI = os.path.join(BIN_DIR, "relaybox-cli")
 
 OUTLETS = """
 [outlet web]
@@ -214,6 +216,44 @@ class DaemonServesTwoSwitches(unittest.TestCase):
         self.assertEqual(values['relaybox_switching_requests_total{result="confirmed"}'], 2)
         self.assertEqual(values['relaybox_switching_requests_total{result="refused"}'], 1)
         self.assertEqual(values["relaybox_confirmation_seconds_count"], 2)
+
+
+    def test_relaybox_cli_through_the_daemon_answers_as_on_its_own_port(self):
+        # The same commands on a twin switch of its own port, and through relayboxd.
+        twin = SimSwitch(os.path.join(self.folder, "twin"), banks=4, extra=["--current", "2.5"])
+        self.addCleanup(twin.stop)
+        for sim in (self.a, twin):
+            sim.control("stuck 1 4 on")
+        cases = [
+            (["status"], 0), (["version"], 0), (["on", "2", "3"], 0), (["off", "0", "0"], 0),
+            (["cycle", "2", "3", "--delay", "0.2"], 0), (["--timeout", "1", "on", "1", "4"], 1),
+            (["on", "5", "1"], 2),
+        ]
+        ignored = {"seconds", "device", "server", "switch", "error", "steps"}
+        for args, code in cases:
+            with self.subTest(args=args):
+                calls = [[CLI, "--json", "--port", twin.link, *args],
+                         [CLI, "--json", "--server", self.daemon.url, "--switch", "rack-a", *args]]
+                done = [subprocess.run(call, capture_output=True, text=True, timeout=60)
+                        for call in calls]
+                self.assertEqual([d.returncode for d in done], [code, code], done[1].stderr)
+                own, served = (json.loads(d.stdout) for d in done)
+                self.assertEqual(set(served), set(own) | {"server", "switch"})
+                self.assertEqual({k: v for k, v in served.items() if k not in ignored},
+                                 {k: v for k, v in own.items() if k not in ignored})
+                self.assertEqual((served["server"], served["switch"]),
+                                 (self.daemon.url, "rack-a"))
+        self.assertEqual(twin.switch_letters(), self.a.switch_letters())
+        # RELAYBOX_SERVER stands for --server; a server of two switches needs --switch.
+        env = dict(os.environ, RELAYBOX_SERVER=self.daemon.url)
+        done = subprocess.run([CLI, "status"], capture_output=True, text=True, env=env,
+                              timeout=60)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("has 2 switches (rack-a, rack-b): name one with --switch", done.stderr)
+        done = subprocess.run([CLI, "--switch", "rack-b", "status"], capture_output=True,
+                              text=True, env=env, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(len(done.stdout.splitlines()), 4)
 
 
 class ConfigurationErrors(unittest.TestCase):
