@@ -228,7 +228,7 @@ SwitchingReport RelayService::run(const SwitchingRequest &request)
     } else if (!failed) {
         report.result = "not_confirmed";
         report.status = 503;
-        report.error = "relayboxd stopped before the cycle's on step";
+        report.error = "relayboxd stopped before every step was done";
     } else {
         const Outcome outcome = anySent ? Outcome::NotConfirmed : failed->result.outcome;
         report.result = resultName(outcome);
