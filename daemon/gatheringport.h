@@ -15,7 +15,7 @@ namespace relaybox::daemon {
 class GatheringPort final : public SerialPort
 {
 public:
-    static constexpr std::chrono::milliseconds kGather { 15 };
+    static constexpr std::chrono::milliseconds kGather { 30 };
 
     explicit GatheringPort(std::unique_ptr<SerialPort> port)
         : m_port(std::move(port))

@@ -1,5 +1,6 @@
 #include "service/boundedstream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
@@ -30,7 +31,7 @@ bool BoundedStream::waitFor(short events, std::chrono::milliseconds limit) const
 
 bool BoundedStream::nextRequest()
 {
-    if (!waitFor(POLLIN, m_limits.keepAlive))
+    if (m_bufferStart == m_bufferEnd && !waitFor(POLLIN, m_limits.keepAlive))
         return false;
     m_readDeadline = steady_clock::now() + m_limits.requestReadTime;
     m_bytesLeft = m_limits.maxRequestBytes;
@@ -39,6 +40,8 @@ bool BoundedStream::nextRequest()
 
 bool BoundedStream::is_readable() const
 {
+    if (m_bufferStart < m_bufferEnd)
+        return true;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(m_readDeadline - steady_clock::now());
     return left.count() > 0 && waitFor(POLLIN, left);
@@ -51,15 +54,23 @@ bool BoundedStream::is_writable() const
 
 ssize_t BoundedStream::read(char *data, size_t size)
 {
-    if (m_bytesLeft == 0 || !is_readable())
-        return -1;
-    ssize_t got = -1;
-    do {
-        got = ::recv(m_fd, data, std::min(size, m_bytesLeft), 0);
-    } while (got < 0 && errno == EINTR);
-    if (got > 0)
+    if (m_bufferStart == m_bufferEnd) {
+        if (m_bytesLeft == 0 || !is_readable())
+            return -1;
+        ssize_t got = -1;
+        do {
+            got = ::recv(m_fd, m_buffer.data(), std::min(m_buffer.size(), m_bytesLeft), 0);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            return got;
         m_bytesLeft -= size_t(got);
-    return got;
+        m_bufferStart = 0;
+        m_bufferEnd = size_t(got);
+    }
+    const std::size_t count = std::min(size, m_bufferEnd - m_bufferStart);
+    std::copy_n(m_buffer.data() + m_bufferStart, count, data);
+    m_bufferStart += count;
+    return ssize_t(count);
 }
 
 ssize_t BoundedStream::write(const char *data, size_t size)

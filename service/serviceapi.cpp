@@ -394,12 +394,24 @@ ApiResponse ServiceApi::switchDetail(const std::string &name) const
     if (!view)
         return error(404, "no switch named " + name);
     const auto age = view->state.age(Clock::now());
-    Json body { { "name", view->name },
+    Json head { { "name", view->name },
                 { "port", view->port },
                 { "link", view->state.linkUp ? "up" : "down" } };
-    body["age"] = age ? Json(std::round(*age * 1000) / 1000) : Json(nullptr);
-    body["banks"] = banksJson(view->state);
-    return json(200, body);
+    head["age"] = age ? Json(std::round(*age * 1000) / 1000) : Json(nullptr);
+    // The banks change only with a status round; their text, most of the answer, is kept.
+    std::string banks;
+    {
+        const std::lock_guard lock(m_banksMutex);
+        auto &[rounds, text] = m_banksText[view->name];
+        if (text.empty() || rounds != view->state.rounds) {
+            rounds = view->state.rounds;
+            text = dumpJson(banksJson(view->state));
+        }
+        banks = text;
+    }
+    std::string body = dumpJson(head);
+    body.pop_back(); // its closing brace
+    return { 200, "application/json", body + ",\"banks\":" + banks + "}\n", {} };
 }
 
 ApiResponse ServiceApi::outletList() const

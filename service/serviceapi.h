@@ -1,5 +1,7 @@
 #pragma once
 
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -70,6 +72,8 @@ private:
 
     RelayService &m_service;
     const AccessTokens *m_tokens;
+    mutable std::mutex m_banksMutex;
+    mutable std::map<std::string, std::pair<std::uint64_t, std::string>> m_banksText; // by switch
 };
 
 } // namespace relaybox::service
