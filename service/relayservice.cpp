@@ -157,10 +157,11 @@ SwitchingReport RelayService::execute(const SwitchingRequest &request, const Cli
 }
 
 SwitchingReport RelayService::refuse(const SwitchingRequest &request, const ClientIdentity &client,
-                                     const std::string &error)
+                                     int status, const std::string &error)
 {
     SwitchingReport report;
     report.result = "refused";
+    report.status = status;
     report.error = error;
     record(request, client, report);
     return report;

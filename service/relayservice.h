@@ -89,7 +89,7 @@ public:
     // A switching request refused before it reached a switch (malformed, not authorised):
     // recorded and counted like any other.
     SwitchingReport refuse(const SwitchingRequest &request, const ClientIdentity &client,
-                           const std::string &error);
+                           int status, const std::string &error);
 
     std::string metricsText() const;
 

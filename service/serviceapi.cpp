@@ -314,7 +314,7 @@ ApiResponse ServiceApi::handle(const ApiRequest &request) const
         }
         if (!refusal.empty()) {
             if (route.kind == Kind::Switching)
-                m_service.refuse(route.switching, client, refusal);
+                m_service.refuse(route.switching, client, 401, refusal);
             ApiResponse response = error(401, refusal);
             response.headers.emplace_back("WWW-Authenticate", "Bearer realm=\"relayboxd\"");
             return response;
@@ -341,7 +341,7 @@ ApiResponse ServiceApi::handle(const ApiRequest &request) const
             return portValue(route.name, route.index);
         case Kind::Switching:
             if (!route.problem.empty()) {
-                m_service.refuse(route.switching, client, route.problem);
+                m_service.refuse(route.switching, client, 400, route.problem);
                 return error(400, route.problem);
             }
             return answerSwitching(route, client);
@@ -479,7 +479,7 @@ std::string ServiceApi::pdudaemonCommand(std::string_view line, const ClientIden
             return "relayboxd: the command is on, off or reboot, not " + shown(words[2]);
         route.switching.text = oneLine(std::string(line.substr(0, kMaxAuditText)));
         if (!route.problem.empty()) {
-            m_service.refuse(route.switching, client, route.problem);
+            m_service.refuse(route.switching, client, 400, route.problem);
             return "relayboxd: " + oneLine(route.problem);
         }
         const SwitchingReport report = m_service.execute(route.switching, client);

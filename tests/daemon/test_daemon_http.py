@@ -129,7 +129,7 @@ class DaemonServesTwoSwitches(unittest.TestCase):
         self.a.control("stuck 1 4 on")
         with ThreadPoolExecutor(2) as pool:
             stuck = pool.submit(self.post, "/api/v1/switches/rack-a/banks/1/ports/4/on?timeout=3")
-            time.sleep(0.5)
+            self.daemon.wait_until(lambda: "/O014\\" in switching_frames(self.a), "/O014\\ sent")
             started = time.monotonic()
             status, answer = self.post("/api/v1/switches/rack-a/banks/1/ports/5/on")
             self.assertEqual(status, 200, answer)
