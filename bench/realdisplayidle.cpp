@@ -3,14 +3,16 @@
 // the main window as the program does and connects through the detection dialog. It then reads
 // its own CPU time from /proc (every thread, and the UI thread alone) over a minute in each state
 // an operator leaves it in: fresh; after the Load History window was opened and closed; with a
-// full day of history (filled in process, as 24 h of polls would); and with the window open on
-// that day. Last, the cost of one refresh of the open window with a full day: a poll's 16 new
-// readings, the window's refresh and the repaint it causes, as UI-thread CPU time.
+// full day of history (filled in process, as 24 h of polls would); with the window open on that
+// day; and with it minimised. Last, the cost of one refresh of the open window with a full day:
+// a poll's 16 new readings, the window's refresh and the layout and repaint it causes, as
+// UI-thread CPU time.
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <set>
 #include <unistd.h>
 
@@ -37,7 +39,7 @@ constexpr const char *kSecondsVariable = "RELAYBOX_BENCH_SECONDS";
 constexpr const char *kServerVariable = "RELAYBOX_BENCH_XSERVER";
 constexpr int kBanks = 16;
 constexpr int kIdleSeconds = 60;
-constexpr int kRefreshRuns = 20;
+constexpr int kRefreshRuns = 20; // 0.5 s each, within the link's 20 s watchdog
 constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
 constexpr std::int64_t kFillSpacingMs = 4000; // the closest spacing the history keeps
 
@@ -124,28 +126,33 @@ void displayProbe()
     tool.mlLoadHistoryClick();
     runEvents(std::chrono::seconds(2));
     measureIdle("open", seconds, server);
+    tool.window()->showMinimized();
+    runEvents(std::chrono::seconds(2));
+    measureIdle("minimised", seconds, server);
+    tool.window()->showNormal();
+    runEvents(std::chrono::seconds(2));
 
-    // A poll's readings a little after the newest, then the window's refresh, up to the end of
-    // the repaint it causes.
-    double paintedCpuMs = -1;
-    application.watch(tool.window(), [&](SteadyClock::time_point) {
-        if (paintedCpuMs < 0)
-            paintedCpuMs = threadCpuMs();
-    });
+    // A poll's readings a little after the newest, then the window's refresh and all the work
+    // it causes (layout, repaint) in the half second after it. Polls and flashing stop for
+    // these few seconds (less than the link's watchdog allows), so nothing else runs.
+    form.link().tmQuery().stop();
+    form.tmFlash1().stop();
+    runEvents(std::chrono::seconds(1));
+    const auto cpuOfHalfSecond = [](const std::function<void()> &work) {
+        const double before = threadCpuMs();
+        work();
+        runEvents(std::chrono::milliseconds(500));
+        return threadCpuMs() - before;
+    };
+    reportValue("quietHalfSecondMs", cpuOfHalfSecond([] {}));
     std::vector<double> costs;
     std::int64_t at = utcMillisNow() + 60'000;
     for (int run = 0; run < kRefreshRuns; ++run, at += 5000) {
-        runEvents(std::chrono::milliseconds(300));
-        paintedCpuMs = -1;
-        const double before = threadCpuMs();
-        for (int bank = 1; bank <= kBanks; ++bank)
-            history.add(bank, at, float(bank) + float(run % 7) / 10.0f);
-        tool.window()->refresh();
-        if (!waitFor([&] { return paintedCpuMs >= 0; }, std::chrono::seconds(5))) {
-            reportFailure("the Load History window did not repaint after a refresh");
-            return;
-        }
-        costs.push_back(paintedCpuMs - before);
+        costs.push_back(cpuOfHalfSecond([&] {
+            for (int bank = 1; bank <= kBanks; ++bank)
+                history.add(bank, at, float(bank) + float(run % 7) / 10.0f);
+            tool.window()->refresh();
+        }));
     }
     std::sort(costs.begin(), costs.end());
     reportValue("refreshMedianMs", costs[costs.size() / 2]);
@@ -189,7 +196,7 @@ DisplayRun runDisplay(int seconds)
                            { kServerVariable, std::to_string(display.serverPid()) },
                            { "QT_QPA_PLATFORM", "xcb" },
                            { "DISPLAY", display.name() } },
-                         std::chrono::seconds(4 * seconds + 180));
+                         std::chrono::seconds(5 * seconds + 180));
     if (!run.probe.ok)
         run.failure = run.probe.failure;
     return run;
@@ -225,13 +232,16 @@ std::vector<Figure> displayIdle()
               + " samples a bank), window closed",
           0.3, goal);
     state("open", "with a full day, Load History open", 0.5, "< 0.5 % of a core");
+    state("minimised", "with a full day, Load History minimised", 0.3, goal);
     const double refresh = probe.value("refreshMedianMs");
-    figures.push_back({ "Load History refresh with a full day, 16 banks: a poll's readings, the "
-                        "refresh and its repaint, UI-thread CPU, median / max of "
-                            + std::to_string(kRefreshRuns),
-                        formatNumber(refresh, 2) + " ms / "
-                            + formatNumber(probe.value("refreshMaxMs"), 2) + " ms",
-                        "< 5 ms", refresh < 5.0 });
+    figures.push_back(
+        { "Load History refresh with a full day, 16 banks: a poll's readings, the "
+          "refresh and the layout and repaint it causes, UI-thread CPU, median / max of "
+              + std::to_string(kRefreshRuns) + " (quiet half second: "
+              + formatNumber(probe.value("quietHalfSecondMs"), 2) + " ms)",
+          formatNumber(refresh, 2) + " ms / " + formatNumber(probe.value("refreshMaxMs"), 2)
+              + " ms",
+          "< 5 ms", refresh < 5.0 });
     return figures;
 }
 

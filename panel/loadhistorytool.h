@@ -44,6 +44,7 @@ public:
 private:
     void onStatus(UpdateKind kind, int bank);
     void refreshSoon();
+    bool windowOnScreen() const;
 
     // At most one redraw a second, and one for all sixteen banks of a poll (their replies take
     // about half a second on the line). Nothing is redrawn while the window is closed; opening it

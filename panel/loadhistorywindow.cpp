@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineSeries>
@@ -235,6 +236,14 @@ void LoadHistoryWindow::refresh()
                          QDateTime::fromMSecsSinceEpoch(last));
     m_currentAxis->setRange(0.0, std::max(1.0, double(highest) * 1.1));
     m_currentAxis->applyNiceNumbers();
+}
+
+void LoadHistoryWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Restored after being minimised, when nothing was drawn: catch up.
+    if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized())
+        refresh();
 }
 
 void LoadHistoryWindow::saveAsCsv()

@@ -41,6 +41,9 @@ public:
     // The points the bank's line has (at most two a column of the plot).
     int pointCount(int bank) const;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     static constexpr int kBoxesPerRow = 8;
 
