@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "panel/loadhistorycolours.h"
+#include "panel/loadhistorylines.h"
 #include "platform/operatordialogs.h"
 #include "platform/textfile.h"
 #include "platform/wallclock.h"
@@ -50,6 +51,7 @@ LoadHistoryWindow::LoadHistoryWindow(const LoadHistory &history, OperatorDialogs
     , m_timeAxis(new QDateTimeAxis(m_chart))
     , m_currentAxis(new QValueAxis(m_chart))
     , m_boxes(new QGridLayout)
+    , m_drawn(new LoadHistoryLines(m_chart))
 {
     setObjectName(QStringLiteral("LoadHistoryWindow"));
     setWindowTitle(QStringLiteral("Load History"));
@@ -89,9 +91,9 @@ int LoadHistoryWindow::seriesCount() const
     return int(m_chart->series().size());
 }
 
-int LoadHistoryWindow::pointCount(int bank) const
+const QList<QPointF> &LoadHistoryWindow::linePoints(int bank) const
 {
-    return m_series[bank - 1] ? int(m_series[bank - 1]->count()) : 0;
+    return m_drawn->line(bank);
 }
 
 // A bank beyond the count keeps its readings in the history, not a line here; a bank that comes
@@ -105,8 +107,10 @@ void LoadHistoryWindow::setBankCount(int bankCount)
         m_series[bank - 1] = nullptr;
         m_checks[bank - 1] = nullptr;
         m_lines[bank - 1] = Line {};
+        m_drawn->setLine(bank, {});
     }
     for (int bank = m_bankCount + 1; bank <= bankCount; ++bank) {
+        // The series stays empty: it gives the legend its entry, the lines are drawn by m_drawn.
         auto *series = new QLineSeries;
         series->setName(QStringLiteral("Bank %1").arg(bank));
         series->setPen(QPen(kLoadHistoryColours[std::size_t(bank - 1)], 1.5));
@@ -116,6 +120,8 @@ void LoadHistoryWindow::setBankCount(int bankCount)
         series->setVisible(m_shown[bank - 1]);
         m_series[bank - 1] = series;
         m_lines[bank - 1] = Line {};
+        m_drawn->setColour(bank, kLoadHistoryColours[std::size_t(bank - 1)]);
+        m_drawn->setShown(bank, m_shown[bank - 1]);
 
         auto *check = new QCheckBox(QStringLiteral("Bank %1").arg(bank), this);
         check->setObjectName(QStringLiteral("chkBank%1").arg(bank));
@@ -124,6 +130,7 @@ void LoadHistoryWindow::setBankCount(int bankCount)
             m_shown[bank - 1] = shown;
             if (m_series[bank - 1])
                 m_series[bank - 1]->setVisible(shown);
+            m_drawn->setShown(bank, shown);
         });
         m_boxes->addWidget(check, (bank - 1) / kBoxesPerRow, (bank - 1) % kBoxesPerRow);
         m_checks[bank - 1] = check;
@@ -195,7 +202,7 @@ void LoadHistoryWindow::draw(int bank)
         if (column.low.msSinceEpoch != column.high.msSinceEpoch)
             points << point(lowFirst ? column.high : column.low);
     }
-    m_series[bank - 1]->replace(points);
+    m_drawn->setLine(bank, std::move(points));
     line.changed = false;
 }
 
@@ -236,6 +243,7 @@ void LoadHistoryWindow::refresh()
                          QDateTime::fromMSecsSinceEpoch(last));
     m_currentAxis->setRange(0.0, std::max(1.0, double(highest) * 1.1));
     m_currentAxis->applyNiceNumbers();
+    m_drawn->setRange(double(first), double(last), m_currentAxis->min(), m_currentAxis->max());
 }
 
 void LoadHistoryWindow::changeEvent(QEvent *event)

@@ -23,6 +23,7 @@ class QValueAxis;
 
 namespace relaybox {
 
+class LoadHistoryLines;
 class OperatorDialogs;
 
 class LoadHistoryWindow : public QWidget
@@ -38,8 +39,8 @@ public:
 
     int seriesCount() const;
     bool isBankShown(int bank) const { return m_shown[bank - 1]; }
-    // The points the bank's line has (at most two a column of the plot).
-    int pointCount(int bank) const;
+    // The points of the bank's line (at most two a column of the plot): (ms since 1970, A).
+    const QList<QPointF> &linePoints(int bank) const;
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -75,6 +76,7 @@ private:
     QDateTimeAxis *m_timeAxis;
     QValueAxis *m_currentAxis;
     QGridLayout *m_boxes;
+    LoadHistoryLines *m_drawn;
     std::array<QLineSeries *, kMaxBanks> m_series {};
     std::array<QCheckBox *, kMaxBanks> m_checks {};
     std::array<bool, kMaxBanks> m_shown {};

@@ -1,8 +1,5 @@
 #include <QtTest>
 
-#include <QChartView>
-#include <QLineSeries>
-
 #include "panel/loadhistory.h"
 #include "panel/loadhistorywindow.h"
 #include "platform/operatordialogs.h"
@@ -35,12 +32,8 @@ public:
 qreal highestDrawn(const LoadHistoryWindow &window, int bank)
 {
     qreal highest = 0;
-    const auto *view = window.findChild<QChartView *>(QStringLiteral("chartView"));
-    for (const QAbstractSeries *series : view->chart()->series()) {
-        if (series->name() == QStringLiteral("Bank %1").arg(bank))
-            for (const QPointF &point : static_cast<const QLineSeries *>(series)->points())
-                highest = std::max(highest, point.y());
-    }
+    for (const QPointF &point : window.linePoints(bank))
+        highest = std::max(highest, point.y());
     return highest;
 }
 
@@ -177,8 +170,9 @@ private slots:
         window.refresh();
         QCOMPARE(window.seriesCount(), 16);
         for (int bank = 1; bank <= 16; ++bank)
-            QVERIFY2(window.pointCount(bank) > 100 && window.pointCount(bank) <= 2 * 800,
-                     qPrintable(QString::number(window.pointCount(bank))));
+            QVERIFY2(window.linePoints(bank).size() > 100
+                         && window.linePoints(bank).size() <= 2 * 800,
+                     qPrintable(QString::number(window.linePoints(bank).size())));
         QCOMPARE(highestDrawn(window, 5), 50.0);
 
         history.add(5, kStart + 86'404'000, 70.0f);
