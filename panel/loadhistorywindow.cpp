@@ -237,13 +237,21 @@ void LoadHistoryWindow::refresh()
             highest = std::max(highest, column.high.amperes);
     }
 
+    // The axes move only when they must, since a new range lays the whole chart out and paints
+    // it again: time in whole columns, the current when the lines outgrow it or shrink to half.
+    const std::int64_t axisFirst = first / m_columnMs * m_columnMs;
+    const std::int64_t axisLast = (last + m_columnMs - 1) / m_columnMs * m_columnMs;
     m_timeAxis->setFormat(m_spanMs < 600'000 ? QStringLiteral("HH:mm:ss")
                                              : QStringLiteral("HH:mm"));
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
-                         QDateTime::fromMSecsSinceEpoch(last));
-    m_currentAxis->setRange(0.0, std::max(1.0, double(highest) * 1.1));
-    m_currentAxis->applyNiceNumbers();
-    m_drawn->setRange(double(first), double(last), m_currentAxis->min(), m_currentAxis->max());
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(axisFirst),
+                         QDateTime::fromMSecsSinceEpoch(axisLast));
+    const double top = std::max(1.0, double(highest) * 1.1);
+    if (top > m_currentAxis->max() || top < m_currentAxis->max() / 2) {
+        m_currentAxis->setRange(0.0, top);
+        m_currentAxis->applyNiceNumbers();
+    }
+    m_drawn->setRange(double(axisFirst), double(axisLast), m_currentAxis->min(),
+                      m_currentAxis->max());
 }
 
 void LoadHistoryWindow::changeEvent(QEvent *event)
