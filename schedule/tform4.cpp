@@ -559,8 +559,10 @@ void TForm4::btnLoadClick()
     if (isBankIndex(m_tabSet->currentIndex()))
         m_shownBank = m_tabSet->currentIndex();
     labelRows();
-    // The changed marks stay: every row that shows an enabled entry is sent on Apply.
     fillPages();
+    // The load marked what it changed, on every bank alike; the shown rows add nothing (a head
+    // row that the fill unticked would otherwise clear every bank on Apply).
+    clearChangedMarks();
 }
 
 void TForm4::btnSaveClick()
