@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -517,10 +518,15 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    // Minimised with a notification area: leave the taskbar and live on as the icon.
+    // Minimised with a notification area: leave the taskbar and live on as the icon. Not while a
+    // dialog or message box is open: it blocks presses on the icon, so the program would be out
+    // of reach; it stays minimised on the taskbar instead.
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_trayIcon
-        && m_trayIcon->isAvailable())
-        QTimer::singleShot(0, this, &QWidget::hide);
+        && m_trayIcon->isAvailable() && !QApplication::activeModalWidget())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && !QApplication::activeModalWidget())
+                hide();
+        });
 }
 
 void TForm1::restoreFromNotificationArea()
