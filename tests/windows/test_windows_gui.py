@@ -291,7 +291,8 @@ class WindowsManagerUnderWine(unittest.TestCase):
         for panel in range(3):
             origin = (PANEL_LEFT, top + panel * 109)
             self.assertTrue(self.looks_like_panel(picture, origin), "panel %d" % (panel + 1))
-        lamp = (PANEL_LEFT + LAMP_LEFT[3] + LAMP_SIZE[0] // 2, top + LAMP_TOP + LAMP_SIZE[1] * 3 // 4)
+        lamp = (PANEL_LEFT + LAMP_LEFT[3] + LAMP_SIZE[0] // 2,
+                top + LAMP_TOP + LAMP_SIZE[1] * 3 // 4)
         lamp_off = picture.mean(lamp[0] - 3, lamp[1] - 2, 6, 4)
 
         # A real click on port 3's button of bank 1 switches it on; the lamp follows.
