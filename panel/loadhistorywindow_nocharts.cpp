@@ -1,6 +1,7 @@
 // The "Load History" window of a build without Qt Charts (the Windows build while its Qt lacks
 // the module): no chart, but the history can still be saved as CSV for a spreadsheet to draw.
-#include "loadhistorywindow.h"
+// It defines what loadhistorywindow.h declares that a program calls; the drawing is not there.
+#include "panel/loadhistorywindow.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -22,6 +23,7 @@ LoadHistoryWindow::LoadHistoryWindow(const LoadHistory &history, OperatorDialogs
     , m_timeAxis(nullptr)
     , m_currentAxis(nullptr)
     , m_boxes(nullptr)
+    , m_drawn(nullptr)
 {
     setObjectName(QStringLiteral("LoadHistoryWindow"));
     setWindowTitle(QStringLiteral("Load History"));
@@ -42,9 +44,15 @@ int LoadHistoryWindow::seriesCount() const
     return 0;
 }
 
-void LoadHistoryWindow::setBankCount(int bankCount)
+const QList<QPointF> &LoadHistoryWindow::linePoints(int) const
 {
-    m_bankCount = bankCount;
+    static const QList<QPointF> none;
+    return none;
+}
+
+void LoadHistoryWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
 }
 
 void LoadHistoryWindow::refresh() { }
