@@ -11,6 +11,8 @@ set(expected
     lib/systemd/system/relayboxd.service
     sbin/relayboxd
     share/applications/relaybox.desktop
+    share/doc/relaybox/changelog.gz
+    share/doc/relaybox/copyright
     share/doc/relaybox/examples/relayboxd.conf
     share/icons/hicolor/256x256/apps/relaybox.png
     share/icons/hicolor/scalable/apps/relaybox.svg
