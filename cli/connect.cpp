@@ -131,6 +131,9 @@ Result search(const HostPortTable &table, Clock::time_point deadline)
         const auto failure = openInTurn(connection, table.path(slot), {}, deadline);
         if (!failure && !identify(*connection.link, table.path(slot), {}, deadline))
             return connection;
+        if (failure && failure->manager)
+            return *failure; // the manager's switch, reached through it if it shares
+
         if (stopSignal() != 0)
             return interrupted({});
     }

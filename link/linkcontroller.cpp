@@ -103,6 +103,7 @@ bool LinkController::startLink(const std::string &path)
         m_state.link.linkAnnounced = false;
         m_state.link.pollCount = 0;
     }
+    emit portOpened();
     return true;
 }
 
@@ -203,12 +204,14 @@ bool LinkController::sendFrame(const std::string &frame)
 
 std::string LinkController::lineRefusal() const
 {
-    if (!isPortOpen() || !m_identified)
+    if (!isPortOpen())
         return "the manager is not linked to the switch";
     if (m_uploadHoldsLine)
         return "the manager is uploading firmware to the switch";
     if (loaderRuns())
         return "the switch runs its firmware loader";
+    if (!m_identified)
+        return "the switch has not answered the manager yet";
     return {};
 }
 

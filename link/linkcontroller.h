@@ -96,6 +96,7 @@ public:
     void tmOpenComErrorTimer();
 
 signals:
+    void portOpened(); // startLink opened the port and sent the Identify command
     void linkUp(); // the Identify answer: flashing starts
     void portClosed(); // flashing stops
     void hidePanelsRequested();

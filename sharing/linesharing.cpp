@@ -73,14 +73,10 @@ LineSharing::LineSharing(LinkController &link, SharedState &state, QObject *pare
     , m_link(link)
     , m_state(state)
 {
-    connect(&link, &LinkController::linkUp, this, [this] {
-        m_linked = true;
-        update();
-    });
-    connect(&link, &LinkController::portClosed, this, [this] {
-        m_linked = false;
-        update();
-    });
+    // From the moment the manager holds the port, so that relaybox-cli always finds the endpoint
+    // of a manager that shares; until the switch answers, requests are refused.
+    connect(&link, &LinkController::portOpened, this, &LineSharing::update);
+    connect(&link, &LinkController::portClosed, this, &LineSharing::update);
 }
 
 LineSharing::~LineSharing()
@@ -113,7 +109,7 @@ QString LineSharing::status() const
         return QStringLiteral("Not shared: \"Let scripts switch through this window\" is off.");
     if (!m_problem.isEmpty())
         return QStringLiteral("Not shared: %1").arg(m_problem);
-    return QStringLiteral("Not shared while the switch is not linked.");
+    return QStringLiteral("Not shared while no port is open.");
 }
 
 QString LineSharing::auditPath()
@@ -124,7 +120,7 @@ QString LineSharing::auditPath()
 
 void LineSharing::update()
 {
-    if (m_enabled && m_linked && m_link.isPortOpen())
+    if (m_enabled && m_link.isPortOpen())
         start();
     else
         stop();

@@ -37,7 +37,7 @@ public:
     LineSharing(LinkController &link, SharedState &state, QObject *parent = nullptr);
     ~LineSharing() override;
 
-    // The Share setting: serves while it is on and the switch answers on the line.
+    // The Share setting: serves while it is on and the manager holds the port.
     void setEnabled(bool share);
     bool serving() const;
     QString endpoint() const; // where it listens or would listen; empty where it cannot
@@ -64,7 +64,6 @@ private:
     LinkController &m_link;
     SharedState &m_state;
     bool m_enabled = false;
-    bool m_linked = false;
     QString m_problem;
     std::unique_ptr<Host> m_host;
     std::deque<RemoteCommand> m_recent;

@@ -1,3 +1,4 @@
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -60,8 +61,10 @@ private slots:
         sharing.setEnabled(true);
         const mode_t umaskBefore = ::umask(0);
         QVERIFY(f.link.startLink("/dev/null")); // a device names the endpoint; the port is fake
+        QSignalSpy linked(&f.link, &LinkController::linkUp);
         f.line->feed("/xyz\\");
-        QTRY_VERIFY(sharing.serving());
+        QTRY_COMPARE(linked.count(), 1);
+        QVERIFY(sharing.serving());
         ::umask(umaskBefore);
         const std::string endpoint = sharing.endpoint().toStdString();
         QCOMPARE(modeOf(m_runtime.filePath(QStringLiteral("relaybox")).toStdString()), 0700u);
@@ -106,7 +109,8 @@ private slots:
         request.path = "/api/v1/switches/relaybox/banks/1/ports/3/on";
         const service::ApiResponse answer = api.handle(request);
         QCOMPARE(answer.status, 503);
-        QVERIFY2(answer.body.find("not linked") != std::string::npos, answer.body.c_str());
+        QVERIFY2(answer.body.find(portOpen ? "not answered" : "not linked") != std::string::npos,
+                 answer.body.c_str());
         QCOMPARE(f.line->written().size(), before);
         backend.close();
         service.stop();
