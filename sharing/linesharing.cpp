@@ -104,7 +104,8 @@ QString LineSharing::endpoint() const
 QString LineSharing::status() const
 {
     if (m_host)
-        return QStringLiteral("Scripts switch through this window: %1").arg(endpoint());
+        return QStringLiteral("Scripts switch through this window: %1").arg(endpoint())
+            + (m_problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_problem));
     if (!m_enabled)
         return QStringLiteral("Not shared: \"Let scripts switch through this window\" is off.");
     if (!m_problem.isEmpty())
