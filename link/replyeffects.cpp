@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "schedule/schedulereplies.h"
+
 namespace relaybox {
 namespace {
 
