@@ -1,5 +1,6 @@
 #include "childprobe.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -25,7 +26,10 @@ std::vector<std::string> probeEnvironment(const std::string &key, const Environm
 {
     EnvironmentList all = added;
     all.emplace_back(kProbeVariable, key);
-    all.emplace_back("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless the probe is given a display of its own.
+    if (std::none_of(added.begin(), added.end(),
+                     [](const auto &variable) { return variable.first == "QT_QPA_PLATFORM"; }))
+        all.emplace_back("QT_QPA_PLATFORM", "offscreen");
     std::vector<std::string> result;
     for (char **entry = environ; *entry; ++entry) {
         const std::string text = *entry;

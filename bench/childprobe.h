@@ -28,8 +28,9 @@ struct ProbeRun
     double value(const std::string &name) const; // NaN when the probe did not report it
 };
 
-// Runs the probe `key` with QT_QPA_PLATFORM=offscreen and the given variables added, and kills
-// it after `timeout`. `started` receives the time just before the process was spawned.
+// Runs the probe `key` with QT_QPA_PLATFORM=offscreen (unless the variables name another) and
+// the given variables added, and kills it after `timeout`. `started` receives the time just
+// before the process was spawned.
 ProbeRun runProbe(const std::string &key, const EnvironmentList &environment,
                   std::chrono::seconds timeout, SteadyClock::time_point *started = nullptr);
 

@@ -1,6 +1,8 @@
 # The Debian package: the manager, the simulator, the port lister, the icon and the desktop
 # entry, installed under /usr. scripts/package configures, builds and runs cpack.
 
+include(GNUInstallDirs)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME relaybox)
 set(CPACK_PACKAGE_VENDOR KESTRANE)
@@ -33,6 +35,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 
 include(CPack)
+
+# Debian wants every package to say whose work it holds and what changed, in its documentation
+# folder; the change log compressed as Debian compresses it (no name or time stamp in the gzip
+# header, so the package is the same on every build).
+install(FILES ${PROJECT_SOURCE_DIR}/docs/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/relaybox)
+if(UNIX)
+    configure_file(${PROJECT_SOURCE_DIR}/docs/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+    execute_process(COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/changelog)
+    install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/relaybox)
+endif()
 
 # What the package holds, for a build that skips "all" before installing
 # (-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON, so cpack does not build every test first).

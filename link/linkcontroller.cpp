@@ -67,7 +67,9 @@ bool LinkController::startLink(const std::string &path)
     m_bridge.open();
     m_thread = std::make_unique<TMyThread>(*m_port, *m_receiver, m_bridge);
 
-    sendFrame(frames::identify());
+    // A loader found by the probe answers it too, and that answer starts the repair.
+    const std::string identify = frames::identify();
+    writeToPort(identify.data(), identify.size());
     m_awaitingIdentify = true;
     m_tmOpenComError.start();
     bool loaderMode = false;
@@ -170,9 +172,15 @@ bool LinkController::sendFrame(const std::string &frame)
 
 bool LinkController::sendBytes(const char *data, std::size_t size)
 {
-    if (m_uploadHoldsLine)
+    if (m_uploadHoldsLine || loaderRuns())
         return false;
     return writeToPort(data, size);
+}
+
+bool LinkController::loaderRuns() const
+{
+    std::lock_guard lock(m_state.mutex);
+    return m_state.link.loaderMode;
 }
 
 bool LinkController::sendUploadBytes(const char *data, std::size_t size)
@@ -315,6 +323,10 @@ void LinkController::rebuildForBankCount(int newCount)
 
 void LinkController::advanceTransferQueue()
 {
+    // While an upload holds the line the next frame could not be written: the queue stands still,
+    // and the upgrade's completion (or the link's end) empties it.
+    if (m_uploadHoldsLine)
+        return;
     std::string next;
     {
         std::lock_guard lock(m_state.mutex);

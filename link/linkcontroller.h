@@ -64,6 +64,7 @@ public:
     // Whole frames, one write each; false when no port is open or the write failed (the frame is
     // then lost, as on the switch's line). While a firmware upload holds the line every other
     // frame is dropped here, silently: a byte between the image's bytes would corrupt the image.
+    // So is every frame while the switch runs its loader, which would take it for image bytes.
     bool sendFrame(const std::string &frame);
     bool sendBytes(const char *data, std::size_t size);
 
@@ -107,6 +108,7 @@ private:
     void runUpdate(const UiUpdate &update);
     void rebuildForBankCount(int newCount);
     void advanceTransferQueue();
+    bool loaderRuns() const;
 
     SharedState &m_state;
     const HostClock &m_clock;

@@ -56,24 +56,26 @@ void ClockSync::tmSetRTCTimer()
 {
     m_tmSetRTC.setInterval(m_intervals.hourly);
     m_tmSetRTC.start();
-    // A frame between the bytes of a firmware image would corrupt it: the set waits.
-    if (m_link.uploadHoldsLine()) {
+    // A frame between the bytes of a firmware image would corrupt it, and a loader takes any
+    // frame for image bytes: the set waits for the firmware.
+    if (m_link.uploadHoldsLine() || loaderRuns()) {
         m_setDeferred = true;
         return;
     }
     SetDeviceClock();
 }
 
+bool ClockSync::loaderRuns() const
+{
+    std::lock_guard lock(m_state.mutex);
+    return m_state.link.loaderMode;
+}
+
 void ClockSync::uploadHoldsLineChanged(bool holds)
 {
-    if (holds || !m_setDeferred || !m_link.isPortOpen())
+    // A loader has no clock; the set waits for the firmware that a new upload brings.
+    if (holds || !m_setDeferred || !m_link.isPortOpen() || loaderRuns())
         return;
-    {
-        // A loader has no clock; the set waits for the firmware that a new upload brings.
-        std::lock_guard lock(m_state.mutex);
-        if (m_state.link.loaderMode)
-            return;
-    }
     m_setDeferred = false;
     arm();
 }

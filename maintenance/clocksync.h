@@ -38,8 +38,8 @@ public:
     // invokes it through its menu item, which is disabled while SetRTC is on.
     void mlStartSetRTC_PeriodClick();
 
-    // While a firmware upload holds the line the set is deferred; a second after the upload
-    // has ended it goes out, and hourly from then on.
+    // While a firmware upload holds the line or the switch runs its loader the set is deferred;
+    // a second after the upload has ended it goes out, and hourly from then on.
     void tmSetRTCTimer();
     void tmRTCErrTimer();
 
@@ -56,6 +56,7 @@ public:
 private:
     void arm();
     void uploadHoldsLineChanged(bool holds);
+    bool loaderRuns() const;
 
     SharedState &m_state;
     LinkController &m_link;

@@ -71,6 +71,9 @@ void FirmwareUpgrade::Upgrade1Click()
     }
     m_session.load(image.bytes);
     m_link.beginUpload();
+    // What the loader said before the repair began (a completion line, another failure) was not
+    // said to this image; from now on only its prompt counts.
+    m_repairAwaitsPrompt = loaderMode;
     // A loader that already runs prints its prompt by itself.
     if (!loaderMode) {
         const std::string start = frames::upgradeStart();
@@ -104,7 +107,10 @@ void FirmwareUpgrade::closeAfterDelay()
 
 void FirmwareUpgrade::handleUpdate(const UiUpdate &update)
 {
-    if (m_closeDelay.isActive())
+    if (m_closeDelay.isActive() || m_timedOut)
+        return;
+    if (m_repairAwaitsPrompt
+        && (update.kind == UpdateKind::Completion || update.kind == UpdateKind::LoaderFailure))
         return;
     switch (update.kind) {
     case UpdateKind::LoaderPrompt:
@@ -145,10 +151,10 @@ void FirmwareUpgrade::loaderStart()
         m_link.sendUploadBytes(&c, 1);
     }
     m_uploading = true;
-    // A longer image needs byte requests; when none comes (the line went dead right after the
-    // burst) the time-out must still end the upgrade, since polling and the watchdog are off.
-    if (m_session.length() > UploadSession::kBurst)
-        m_tmUpgradeTimeOut.start();
+    m_repairAwaitsPrompt = false;
+    // Polling and the watchdog are off: when the loader falls silent after the burst, short
+    // image or long, only the time-out ends the upgrade.
+    m_tmUpgradeTimeOut.start();
     emit progressChanged(0);
     m_windowShown = true;
     emit windowShowRequested();
@@ -183,6 +189,8 @@ void FirmwareUpgrade::completion()
         m_state.link.loaderMode = false;
         const int banks = std::min(m_state.link.bankCount, kMaxBanks);
         m_state.schedules.clearAll(banks);
+        // Frames queued for the old firmware's timers would set them again on the new one.
+        m_state.transferQueue.clear();
         for (int bank = 1; bank <= banks; ++bank)
             m_state.banks[bank].versionText = std::string(kVersionPending);
     }
@@ -214,7 +222,10 @@ void FirmwareUpgrade::firmwareFailure()
 void FirmwareUpgrade::tmUpgradeTimeOutTimer()
 {
     m_tmUpgradeTimeOut.stop();
-    endUpload();
+    // The loader may only be slow: until the link has closed the line stays held, so that no
+    // clock set reaches it, and what it still says is not acted on.
+    m_uploading = false;
+    m_timedOut = true;
     m_dialogs.message(QString(), kUpgradeTimeoutMessage, MessageIcon::Error);
     closeWindow();
     m_link.closeLink();
@@ -224,6 +235,8 @@ void FirmwareUpgrade::linkReset()
 {
     m_tmUpgradeTimeOut.stop();
     m_closeDelay.stop();
+    m_timedOut = false;
+    m_repairAwaitsPrompt = false;
     endUpload();
     // A cancelled repair or a lost link must not leave the window up without a link.
     if (m_windowShown)

@@ -81,6 +81,8 @@ private:
     QTimer m_tmUpgradeTimeOut;
     QTimer m_closeDelay;
     bool m_uploading = false; // from the loader's prompt to completion, failure or time-out
+    bool m_repairAwaitsPrompt = false; // an image was chosen for a loader that has not prompted
+    bool m_timedOut = false; // until the link has closed
     bool m_windowShown = false;
 };
 

@@ -32,7 +32,7 @@ void LoadHistory::Ring::dropFirst()
 
 void LoadHistory::add(int bank, std::int64_t msSinceEpoch, float amperes)
 {
-    if (!isBankNumber(bank))
+    if (!isBankNumber(bank) || !(amperes >= kLowestAmperes && amperes < kAmperesBound))
         return;
     // A clock set back by more than a slip would put new samples before old ones: start afresh.
     if (m_linkEnded || (m_hasOrigin && msSinceEpoch < m_newestMs - kClockSlipMs))
@@ -59,13 +59,21 @@ void LoadHistory::add(int bank, std::int64_t msSinceEpoch, float amperes)
         if (offset < last || offset - last < m_limits.minSpacing.count())
             return;
     }
-    while (ring.count > 0 && ring.at(0).msAfterOrigin < offset - m_limits.maxAge.count())
-        ring.dropFirst();
+    dropOlderThan(offset - m_limits.maxAge.count());
     if (ring.count == ring.cells.size())
         ring.dropFirst();
     ring.cells[(ring.first + ring.count) % ring.cells.size()] =
         Stored { std::int32_t(offset), amperes };
     ++ring.count;
+    ++ring.appended;
+}
+
+// Every bank ages, also one that has left the chain and reports nothing.
+void LoadHistory::dropOlderThan(std::int64_t offset)
+{
+    for (Ring &ring : m_rings)
+        while (ring.count > 0 && ring.at(0).msAfterOrigin < offset)
+            ring.dropFirst();
 }
 
 void LoadHistory::moveOrigin(std::int64_t originMs)
@@ -78,6 +86,7 @@ void LoadHistory::moveOrigin(std::int64_t originMs)
             ring.cells[(ring.first + i) % ring.cells.size()].msAfterOrigin -= std::int32_t(shift);
     }
     m_originMs = originMs;
+    ++m_revision;
 }
 
 void LoadHistory::setBankCount(int bankCount)
@@ -85,8 +94,6 @@ void LoadHistory::setBankCount(int bankCount)
     if (m_linkEnded)
         clear();
     m_bankCount = std::clamp(bankCount, 0, kMaxBanks);
-    for (int bank = m_bankCount + 1; bank <= kMaxBanks; ++bank)
-        m_rings[bank - 1] = Ring {};
 }
 
 std::vector<LoadSample> LoadHistory::samples(int bank) const
@@ -106,12 +113,24 @@ std::size_t LoadHistory::sampleCount(int bank) const
     return isBankNumber(bank) ? m_rings[bank - 1].count : 0;
 }
 
+LoadSample LoadHistory::sample(int bank, std::size_t index) const
+{
+    const Stored &stored = m_rings[bank - 1].at(index);
+    return { m_originMs + stored.msAfterOrigin, stored.amperes };
+}
+
+std::uint64_t LoadHistory::appendedCount(int bank) const
+{
+    return isBankNumber(bank) ? m_rings[bank - 1].appended : 0;
+}
+
 void LoadHistory::clear()
 {
     for (Ring &ring : m_rings)
         ring = Ring {};
     m_hasOrigin = false;
     m_linkEnded = false;
+    ++m_revision;
 }
 
 std::string formatUtcMillis(std::int64_t msSinceEpoch)

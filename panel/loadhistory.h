@@ -35,6 +35,11 @@ class LoadHistory
 public:
     explicit LoadHistory(LoadHistoryLimits limits = {});
 
+    // Readings outside this range are no bank's load (the panel's two digits show 0 to 99.9 A)
+    // and are left out, so that one absurd reading does not flatten the chart.
+    static constexpr float kLowestAmperes = 0.0f;
+    static constexpr float kAmperesBound = 100.0f; // excluded
+
     // A current reading of a bank (1 to 16); a bank beyond the count raises it.
     void add(int bank, std::int64_t msSinceEpoch, float amperes);
 
@@ -42,13 +47,21 @@ public:
     // brings its first reading.
     void endLink() { m_linkEnded = true; }
 
-    // The switch's bank count; banks beyond it lose their history.
+    // The switch's bank count. A bank beyond it keeps its readings (a stray count or a chain
+    // that shrinks for a moment must not wipe a day) until they age out.
     void setBankCount(int bankCount);
     int bankCount() const { return m_bankCount; }
 
     // Oldest first.
     std::vector<LoadSample> samples(int bank) const;
     std::size_t sampleCount(int bank) const;
+    LoadSample sample(int bank, std::size_t index) const; // index below sampleCount(bank)
+
+    // For readers that follow the history as it grows: the readings a bank has gained since the
+    // history last started afresh, and a number that changes whenever it starts afresh or its
+    // samples move (what a reader holds must then be read again).
+    std::uint64_t appendedCount(int bank) const;
+    std::uint64_t revision() const { return m_revision; }
 
     // Samples one bank can hold, and the bytes all 16 banks can take at most.
     std::size_t capacityPerBank() const { return m_capacity; }
@@ -75,12 +88,14 @@ private:
         std::vector<Stored> cells; // grows to the capacity, then wraps
         std::size_t first = 0;
         std::size_t count = 0;
+        std::uint64_t appended = 0;
 
         const Stored &at(std::size_t index) const { return cells[(first + index) % cells.size()]; }
         void dropFirst();
     };
 
     void moveOrigin(std::int64_t originMs);
+    void dropOlderThan(std::int64_t offset);
 
     // Steps back of the clock up to this long drop the samples they bring; longer ones restart.
     static constexpr std::int64_t kClockSlipMs = 60'000;
@@ -93,6 +108,7 @@ private:
     bool m_hasOrigin = false;
     bool m_linkEnded = false;
     int m_bankCount = 0;
+    std::uint64_t m_revision = 0;
 };
 
 // "2026-12-08T12:30:05.123Z"

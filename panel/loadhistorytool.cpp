@@ -25,7 +25,7 @@ LoadHistoryTool::LoadHistoryTool(SharedState &state, LinkController &link, QMenu
     m_redraw.setSingleShot(true);
     m_redraw.setInterval(kRedrawDelay);
     connect(&m_redraw, &QTimer::timeout, this, [this] {
-        if (m_window && m_window->isVisible())
+        if (windowOnScreen())
             m_window->refresh();
     });
     connect(&link, &LinkController::panelRefresh, this, &LoadHistoryTool::onStatus);
@@ -58,8 +58,14 @@ void LoadHistoryTool::onStatus(UpdateKind kind, int bank)
 
 void LoadHistoryTool::refreshSoon()
 {
-    if (m_window && m_window->isVisible() && !m_redraw.isActive())
+    if (windowOnScreen() && !m_redraw.isActive())
         m_redraw.start();
+}
+
+// Closed or minimised, the window does no work; it catches up when it is shown again.
+bool LoadHistoryTool::windowOnScreen() const
+{
+    return m_window && m_window->isVisible() && !m_window->isMinimized();
 }
 
 void LoadHistoryTool::mlLoadHistoryClick()

@@ -44,9 +44,12 @@ public:
 private:
     void onStatus(UpdateKind kind, int bank);
     void refreshSoon();
+    bool windowOnScreen() const;
 
-    // Sixteen banks report within one poll: the window redraws once for all of them.
-    static constexpr std::chrono::milliseconds kRedrawDelay { 250 };
+    // At most one redraw a second, and one for all sixteen banks of a poll (their replies take
+    // about half a second on the line). Nothing is redrawn while the window is closed; opening it
+    // brings it up to date.
+    static constexpr std::chrono::milliseconds kRedrawDelay { 1000 };
 
     SharedState &m_state;
     OperatorDialogs &m_dialogs;

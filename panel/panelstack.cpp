@@ -111,15 +111,15 @@ void PanelStack::refresh(UpdateKind kind, int bank)
 void PanelStack::drawBankDigits(int panel, int bank)
 {
     const BankDigits digits = bankDigits(bank);
-    m_panels[panel - 1]->bankDigit(1)->setPixmap(m_art.bankDigit(digits.tens));
-    m_panels[panel - 1]->bankDigit(2)->setPixmap(m_art.bankDigit(digits.units));
+    m_panels[panel - 1]->bankDigit(1)->showPicture(m_art.bankDigit(digits.tens));
+    m_panels[panel - 1]->bankDigit(2)->showPicture(m_art.bankDigit(digits.units));
 }
 
 void PanelStack::drawCurrent(int panel, float amperes)
 {
     const CurrentDigits digits = currentDigits(amperes);
-    m_panels[panel - 1]->currentDigit(1)->setPixmap(m_art.currentDigit(digits.first));
-    m_panels[panel - 1]->currentDigit(2)->setPixmap(m_art.currentDigit(digits.second));
+    m_panels[panel - 1]->currentDigit(1)->showPicture(m_art.currentDigit(digits.first));
+    m_panels[panel - 1]->currentDigit(2)->showPicture(m_art.currentDigit(digits.second));
 }
 
 void PanelStack::drawLamps(int panel, int bank)
@@ -142,15 +142,15 @@ void PanelStack::drawLamps(int panel, int bank)
     for (int port = 1; port <= BankPanel::kPorts; ++port) {
         const bool flagged = record.isFlagged(port - 1);
         if (flagged)
-            m_panels[panel - 1]->countdown(port)->clear();
+            setCountdown(m_panels[panel - 1]->countdown(port), QString());
         setLamp(panel, port, lampIndex(record.isOn(port - 1), flagged));
     }
 }
 
 void PanelStack::setLamp(int panel, int port, int index)
 {
-    m_panels[panel - 1]->lamp(port)->setPixmap(port == 1 ? m_art.labelledLamp(index)
-                                                         : m_art.lamp(index));
+    m_panels[panel - 1]->lamp(port)->showPicture(port == 1 ? m_art.labelledLamp(index)
+                                                           : m_art.lamp(index));
 }
 
 void PanelStack::setCountdown(QLabel *label, const QString &text)
@@ -220,13 +220,13 @@ void PanelStack::showPortButton(int tag, bool pressed)
     const PanelPort where = panelPortOfTag(tag);
     if (where.panel < 1 || where.panel > kVisiblePanels || where.port < 1 || where.port > 8)
         return;
-    m_panels[where.panel - 1]->button(where.port)->setPixmap(m_art.portButton(pressed ? 0 : 1));
+    m_panels[where.panel - 1]->button(where.port)->showPicture(m_art.portButton(pressed ? 0 : 1));
 }
 
 void PanelStack::showMenuButton(int panel, bool sunken)
 {
     if (panel >= 1 && panel <= kVisiblePanels)
-        m_panels[panel - 1]->menuButton()->setPixmap(m_art.menuButton(sunken ? 1 : 0));
+        m_panels[panel - 1]->menuButton()->showPicture(m_art.menuButton(sunken ? 1 : 0));
 }
 
 } // namespace relaybox

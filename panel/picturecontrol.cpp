@@ -10,6 +10,12 @@ PictureControl::PictureControl(QWidget *parent)
     setScaledContents(true);
 }
 
+void PictureControl::showPicture(const QPixmap &picture)
+{
+    if (pixmap().cacheKey() != picture.cacheKey())
+        setPixmap(picture);
+}
+
 void PictureControl::setTag(int tag)
 {
     m_tag = tag;

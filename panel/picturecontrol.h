@@ -14,6 +14,10 @@ class PictureControl : public QLabel
 public:
     explicit PictureControl(QWidget *parent = nullptr);
 
+    // Shows the picture unless it shows it already: the panel redraws its lamps and digits on
+    // every tick and reply, and only a picture that changed should cost a repaint.
+    void showPicture(const QPixmap &picture);
+
     // The control's number, as the handlers shared by a family of controls read it.
     int tag() const { return m_tag; }
     void setTag(int tag);

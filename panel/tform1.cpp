@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -240,7 +241,8 @@ void TForm1::onAnnounced()
 
 void TForm1::mlCheckVersion1Click(int panel)
 {
-    m_versions->ShowBankVersion(bankOfPanel(m_panels->scrollPosition(), panel));
+    if (const int bank = popupBank(panel - 1))
+        m_versions->ShowBankVersion(bank);
 }
 
 void TForm1::setWindowHeight(int height, bool topAt100)
@@ -292,11 +294,18 @@ void TForm1::imButton11MouseUp(int tag, Qt::MouseButton button)
     const bool on = m_state.bank(bank).isOn(where.port - 1);
     const QString text = on ? QStringLiteral("Do you want to power off Bank %1 Port %2?")
                             : QStringLiteral("Do you want to power on Bank %1 Port %2?");
-    if (!confirm(text.arg(bank).arg(where.port)))
-        return;
-    // The letter may have changed while the box was open: toggle from the latest report.
-    const bool stillOn = m_state.bank(bank).isOn(where.port - 1);
-    sendSwitch(frames::portSwitch(!stillOn, bank, where.port));
+    // The operator confirmed what the box asked, even when a status changed the port meanwhile.
+    if (confirmForBank(bank, text.arg(bank).arg(where.port)))
+        sendSwitch(frames::portSwitch(!on, bank, where.port));
+}
+
+bool TForm1::confirmForBank(int bank, const QString &text)
+{
+    const auto inChain = [this, bank] {
+        return bank >= 1 && bank <= m_state.bankCount();
+    };
+    // The chain may shrink while the box is open.
+    return inChain() && confirm(text) && inChain();
 }
 
 void TForm1::btnRight1MouseDown(int tag)
@@ -317,7 +326,9 @@ void TForm1::btnRight1MouseUp(int tag)
 
 void TForm1::popForm1Popup(int panel)
 {
+    // Every item acts on the bank its menu was opened for, wherever the panels page meanwhile.
     const int bank = bankOfPanel(m_panels->scrollPosition(), panel);
+    m_popupBanks[panel - 1] = bank;
     BankPopup &popup = m_menu->popups[panel - 1];
     popup.openOneBank->setText(QStringLiteral("Power on All Ports of Bank %1").arg(bank));
     popup.closeOneBank->setText(QStringLiteral("Power off All Ports of Bank %1").arg(bank));
@@ -326,16 +337,25 @@ void TForm1::popForm1Popup(int panel)
 
 void TForm1::OpenOneBank1Click(int tag)
 {
-    const int bank = m_panels->scrollPosition() + tag;
-    if (confirm(QStringLiteral("Do you want to power on all ports of bank %1?").arg(bank)))
+    const int bank = popupBank(tag);
+    if (confirmForBank(bank,
+                       QStringLiteral("Do you want to power on all ports of bank %1?").arg(bank)))
         sendSwitch(frames::bankSwitch(true, bank));
 }
 
 void TForm1::CloseOneBank1Click(int tag)
 {
-    const int bank = m_panels->scrollPosition() + tag;
-    if (confirm(QStringLiteral("Do you want to power off all ports of bank %1?").arg(bank)))
+    const int bank = popupBank(tag);
+    if (confirmForBank(bank,
+                       QStringLiteral("Do you want to power off all ports of bank %1?").arg(bank)))
         sendSwitch(frames::bankSwitch(false, bank));
+}
+
+int TForm1::popupBank(int tag) const
+{
+    // A bank that left the chain since the menu opened is 0: its items do nothing.
+    const int bank = tag >= 0 && tag < kVisiblePanels ? m_popupBanks[std::size_t(tag)] : 0;
+    return bank <= m_state.bankCount() ? bank : 0;
 }
 
 void TForm1::OpenAllPortofAllBank1Click()
@@ -392,18 +412,17 @@ void TForm1::mlConfiguration1Click()
 
 void TForm1::SetTimer1Click()
 {
-    m_selectedBankForTimer = TForm4::kOpenedFromTimeMenu;
-    mlSetOneTimer1Click(0);
+    openSetTimer(0);
 }
 
 void TForm1::mlSetOneTimer1Click(int tag)
 {
-    if (m_selectedBankForTimer == TForm4::kOpenedFromTimeMenu)
-        m_selectedBankForTimer = 0;
-    else
-        m_selectedBankForTimer = m_panels->scrollPosition() + tag - 1;
-    const int bankIndex = m_selectedBankForTimer;
-    m_selectedBankForTimer = 0;
+    if (const int bank = popupBank(tag))
+        openSetTimer(bank - 1);
+}
+
+void TForm1::openSetTimer(int bankIndex)
+{
     if (m_form4->execOnBank(bankIndex) == QDialog::Accepted)
         ReturnToTransfer();
 }
@@ -499,10 +518,15 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    // Minimised with a notification area: leave the taskbar and live on as the icon.
+    // Minimised with a notification area: leave the taskbar and live on as the icon. Not while a
+    // dialog or message box is open: it blocks presses on the icon, so the program would be out
+    // of reach; it stays minimised on the taskbar instead.
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_trayIcon
-        && m_trayIcon->isAvailable())
-        QTimer::singleShot(0, this, &QWidget::hide);
+        && m_trayIcon->isAvailable() && !QApplication::activeModalWidget())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && !QApplication::activeModalWidget())
+                hide();
+        });
 }
 
 void TForm1::restoreFromNotificationArea()

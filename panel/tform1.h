@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "maintenance/clocksync.h"
 #include "maintenance/firmwareupgrade.h"
 #include "panel/loadhistory.h"
+#include "panel/panellogic.h"
 #include "platform/hostports.h"
 #include "resources/panelart.h"
 #include "settings/settings.h"
@@ -131,6 +133,12 @@ private:
     void onUpdate(const UiUpdate &update);
     void onAnnounced();
     void mlCheckVersion1Click(int panel);
+    // The bank a pop-up's items act on (tag 0 to 2), fixed when the menu opened; 0 once it has
+    // left the chain.
+    int popupBank(int tag) const;
+    // Asks when Prompt is on; false also when the bank is not (or no longer) in the chain.
+    bool confirmForBank(int bank, const QString &text);
+    void openSetTimer(int bankIndex);
     void restoreFromNotificationArea();
 
     SharedState &m_state;
@@ -144,7 +152,7 @@ private:
     MainMenu *m_menu = nullptr;
     QTimer m_tmFlash1;
     int m_flashPhase = 0;
-    int m_selectedBankForTimer = 0;
+    std::array<int, kVisiblePanels> m_popupBanks {};
     bool m_shownOnce = false;
 
     std::unique_ptr<LinkController> m_link;

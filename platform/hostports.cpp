@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace relaybox {
 
@@ -43,6 +44,23 @@ void sortByName(std::vector<HostPort> &ports)
     std::stable_sort(ports.begin(), ports.end(), [](const HostPort &a, const HostPort &b) {
         return portNameLess(a.name, b.name);
     });
+}
+
+bool isVirtualTerminal(const std::string &name)
+{
+    if (name == "console" || name == "tty")
+        return true;
+    return name.size() > 3 && name.starts_with("tty")
+        && std::all_of(name.begin() + 3, name.end(), isDigit);
+}
+
+// The name of the device a link in the ports folder finally names, or the link's own name when
+// it names none (a simulator's link outlives its terminal).
+std::string deviceNameOfLink(const std::string &entry)
+{
+    std::error_code error;
+    const std::filesystem::path device = std::filesystem::canonical(entry, error);
+    return error ? baseName(entry) : device.filename().string();
 }
 
 } // namespace
@@ -119,10 +137,12 @@ HostPortTable linuxHostPorts(const std::vector<HostPort> &systemPorts,
                              const std::vector<std::string> &activeConsoles,
                              const std::vector<std::string> &portsDirEntries)
 {
+    const auto isActiveConsole = [&](const std::string &name) {
+        return std::find(activeConsoles.begin(), activeConsoles.end(), name)
+            != activeConsoles.end();
+    };
     const auto isConsole = [&](const HostPort &port) {
-        return std::any_of(activeConsoles.begin(), activeConsoles.end(), [&](const std::string &c) {
-            return c == port.name || c == baseName(port.path);
-        });
+        return isActiveConsole(port.name) || isActiveConsole(baseName(port.path));
     };
     std::vector<HostPort> system;
     for (const HostPort &port : systemPorts) {
@@ -132,8 +152,12 @@ HostPortTable linuxHostPorts(const std::vector<HostPort> &systemPorts,
     sortByName(system);
 
     std::vector<HostPort> linked;
-    for (const std::string &entry : portsDirEntries)
-        linked.push_back({ baseName(entry), entry });
+    // A link to a console (an active one, or a virtual terminal) is no switch's port either.
+    for (const std::string &entry : portsDirEntries) {
+        const std::string device = deviceNameOfLink(entry);
+        if (!isActiveConsole(device) && !isVirtualTerminal(device))
+            linked.push_back({ baseName(entry), entry });
+    }
     sortByName(linked);
 
     system.insert(system.end(), linked.begin(), linked.end());

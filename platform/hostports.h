@@ -39,7 +39,8 @@ private:
 HostPortTable portsFromRegistryValues(const std::vector<std::string> &valueData);
 
 // Linux: the system's serial ports without the active system consoles (by device name), sorted,
-// then the links in the ports folder (from a simulator or socat), sorted, named by file name.
+// then the links in the ports folder (from a simulator or socat), sorted, named by file name,
+// without those that lead to an active console or a virtual terminal.
 HostPortTable linuxHostPorts(const std::vector<HostPort> &systemPorts,
                              const std::vector<std::string> &activeConsoles,
                              const std::vector<std::string> &portsDirEntries);

@@ -70,15 +70,42 @@ private:
     bool m_kept = false;
 };
 
+// The kernel's rule for links in world-writable sticky folders such as /tmp
+// (fs.protected_symlinks): such a link is followed only when this user or the folder's owner owns
+// it, so another user cannot plant a link that makes a save replace one of our files. The links
+// are read here rather than by the kernel, so the rule is applied here.
+bool mayFollowLink([[maybe_unused]] const fs::path &link)
+{
+#ifndef _WIN32
+    const fs::path folder = link.parent_path().empty() ? fs::path(".") : link.parent_path();
+    struct stat linkStatus
+    {
+    };
+    struct stat folderStatus
+    {
+    };
+    if (::lstat(link.c_str(), &linkStatus) != 0 || ::stat(folder.c_str(), &folderStatus) != 0)
+        return false;
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    if ((folderStatus.st_mode & kShared) != kShared)
+        return true;
+    return linkStatus.st_uid == ::geteuid() || linkStatus.st_uid == folderStatus.st_uid;
+#else
+    return true;
+#endif
+}
+
 // The file a path finally names: each link followed in turn, a relative one from its own folder.
 // The final name need not exist (a dangling link names the file a save creates); nullopt for a
-// loop of links or a link that cannot be read.
+// loop of links, a link that cannot be read or one that the kernel's rule forbids following.
 std::optional<fs::path> finalTarget(fs::path path)
 {
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         std::error_code error;
         if (!fs::is_symlink(fs::symlink_status(path, error)))
             return path;
+        if (!mayFollowLink(path))
+            return std::nullopt;
         const fs::path link = fs::read_symlink(path, error);
         if (error)
             return std::nullopt;

@@ -87,16 +87,62 @@ bool holdsTimer(const Record &record)
         && record.minute <= 59 && !weekWithoutDay;
 }
 
+// A record is the timer of its own port. An entry that held a whole-bank or all-banks timer
+// stops standing for the other ports: that timer is cleared first, then the port's own is sent.
+std::int32_t loadedScope(std::int32_t scope, int bank, int port, bool enabled)
+{
+    if (port != 0)
+        return PortScope;
+    switch (scope) {
+    case AllBanksScope:
+        // Every bank holds a copy; bank 1's is the one the switch has.
+        if (bank != 0)
+            return PortScope;
+        [[fallthrough]];
+    case ClearAllBanks:
+    case ClearAllBanksThenPort:
+        return enabled ? ClearAllBanksThenPort : ClearAllBanks;
+    case BankScope:
+    case ClearBank:
+    case ClearBankThenPort:
+        return enabled ? ClearBankThenPort : ClearBank;
+    default:
+        return PortScope;
+    }
+}
+
 void apply(const Record &record, ScheduleEntry &entry)
 {
+    const bool wasEnabled = entry.enabled != 0;
     entry.enabled = record.enabled != 0 ? 1 : 0;
-    if (entry.enabled)
-        entry.pending = 1; // a disabled record leaves pending alone: no clear is sent for it
+    // An enabled record is sent; one that disables an enabled entry is sent as its clear, so
+    // that the switch does not keep a timer the tables no longer hold.
+    if (entry.enabled || wasEnabled)
+        entry.pending = 1;
+    entry.scope = loadedScope(entry.scope, record.bank, record.port, entry.enabled != 0);
     entry.invalid = record.invalid != 0 ? 1 : 0;
     entry.mode = record.mode;
     entry.day = record.day;
     entry.hour = record.hour;
     entry.minute = record.minute;
+}
+
+// The entry whose timer a port has on the switch: its own, or the whole-bank or all-banks timer
+// that a port-1 entry holds. The file keeps timers per port, so that loading it sets the same
+// ports at the same times whatever the tables held.
+const ScheduleEntry &timerOfPort(const ScheduleTable &table, int banks, int bank, int port)
+{
+    const ScheduleEntry &own = table[bank][port];
+    if (own.enabled && own.scope != BankScope && own.scope != AllBanksScope)
+        return own;
+    const ScheduleEntry &first = table[bank][0];
+    if (first.enabled && first.scope == BankScope)
+        return first;
+    for (int holder = 0; holder < banks; ++holder) {
+        if (table[holder][0].enabled && table[holder][0].scope == AllBanksScope)
+            return table[holder][0];
+    }
+    return own;
 }
 
 } // namespace
@@ -110,12 +156,13 @@ std::string scheduleFileText(const ScheduleTable &editorOn, const ScheduleTable 
     for (const ScheduleTable *table : { &editorOn, &editorOff }) {
         for (int bank = 0; bank < banks; ++bank) {
             for (int port = 0; port < kPortsPerBank; ++port) {
-                const ScheduleEntry &entry = (*table)[bank][port];
+                const ScheduleEntry &timer = timerOfPort(*table, banks, bank, port);
+                // The switch's flag belongs to the port.
+                const int invalid = (*table)[bank][port].invalid;
                 char record[160];
-                const int length =
-                    std::snprintf(record, sizeof record, "%d %d %d %d %d %d %d %d %d ", tableValue,
-                                  bank, port, int(entry.enabled), int(entry.invalid), entry.mode,
-                                  entry.day, entry.hour, entry.minute);
+                const int length = std::snprintf(
+                    record, sizeof record, "%d %d %d %d %d %d %d %d %d ", tableValue, bank, port,
+                    int(timer.enabled), invalid, timer.mode, timer.day, timer.hour, timer.minute);
                 text.append(record, static_cast<std::size_t>(length));
             }
         }

@@ -17,7 +17,8 @@ namespace relaybox {
 // A file written by the program for 16 banks is about 5 KB; anything this large is not one.
 inline constexpr std::size_t kMaxScheduleFileBytes = 1024 * 1024;
 
-// The records of banks 0 to bankCount - 1 of the two editor tables.
+// The records of banks 0 to bankCount - 1 of the two editor tables. Each record is the timer the
+// port has: a whole-bank or all-banks timer is written into the record of every port it sets.
 std::string scheduleFileText(const ScheduleTable &editorOn, const ScheduleTable &editorOff,
                              int bankCount);
 
@@ -41,8 +42,10 @@ struct ScheduleLoadResult
 // Applies the records of a schedule file to the editor tables. A record that cannot be applied
 // is skipped and loading reads on; loading stops at the first record that is cut short or
 // malformed, and the records before it stay applied.
-// Only the enabled and invalid marks, mode, day, hour and minute are loaded; an enabled record
-// is marked pending so that the next transfer sends it.
+// Only the enabled and invalid marks, mode, day, hour and minute are loaded, each record as the
+// timer of its port. An enabled record is marked pending so that the next transfer sends it; so
+// is a disabled one over an enabled entry, which the transfer then clears. A whole-bank or
+// all-banks timer the entry held is cleared before the ports' own timers are sent.
 ScheduleLoadResult loadScheduleText(std::string_view text, ScheduleTable &editorOn,
                                     ScheduleTable &editorOff, int bankCount);
 

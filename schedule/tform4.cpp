@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,6 +117,7 @@ TForm4::TForm4(SharedState &state, const HostClock &clock, OperatorDialogs &dial
     m_clearOff->setObjectName(QStringLiteral("btnOneClear1"));
     for (QPushButton *button : { m_clearOn, m_clearOff }) {
         button->setGeometry(544, 344, kButtonWidth, kButtonHeight);
+        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, &TForm4::btnOneBankClick);
     }
     setClearCaptions();
@@ -186,8 +188,32 @@ void TForm4::buildButtons()
         button->setObjectName(QString::fromLatin1(layout.name));
         button->setGeometry(layout.left, 440, kButtonWidth, kButtonHeight);
         button->setAutoDefault(false);
+        button->setDefault(layout.handler == &TForm4::BitBtn1Click);
+        if (layout.handler == &TForm4::btnClearClick)
+            m_clearAll = button;
         connect(button, &QPushButton::clicked, this, layout.handler);
     }
+}
+
+void TForm4::keyPressEvent(QKeyEvent *event)
+{
+    // Return presses the focused button, except one that clears; elsewhere it goes on to the
+    // default button, OK. It never clears anything: Space still presses a focused clear button.
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+            if (!clearsTimers(button))
+                button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TForm4::clearsTimers(const QPushButton *button) const
+{
+    return button == m_clearOn || button == m_clearOff || button == m_clearAll;
 }
 
 void TForm4::connectRow(ScheduleRow &row)
@@ -533,8 +559,10 @@ void TForm4::btnLoadClick()
     if (isBankIndex(m_tabSet->currentIndex()))
         m_shownBank = m_tabSet->currentIndex();
     labelRows();
-    // The changed marks stay: every row that shows an enabled entry is sent on Apply.
     fillPages();
+    // The load marked what it changed, on every bank alike; the shown rows add nothing (a head
+    // row that the fill unticked would otherwise clear every bank on Apply).
+    clearChangedMarks();
 }
 
 void TForm4::btnSaveClick()

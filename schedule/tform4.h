@@ -63,10 +63,12 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildPage(QWidget *page, int firstRow);
     void buildButtons();
+    bool clearsTimers(const QPushButton *button) const;
     void connectRow(ScheduleRow &row);
 
     void FormShow();
@@ -112,6 +114,7 @@ private:
     QTabWidget *m_pageControl = nullptr;
     QPushButton *m_clearOn = nullptr;
     QPushButton *m_clearOff = nullptr;
+    QPushButton *m_clearAll = nullptr;
     QTabBar *m_tabSet = nullptr;
     DigitKeyFilter *m_keyFilter = nullptr;
 };

@@ -11,9 +11,11 @@ using namespace relaybox::testing;
 namespace {
 
 const QString kConfigurationTitle = QStringLiteral("^Configuration$");
+const QString kSetTimerTitle = QStringLiteral("^Set Timer$");
 
 // "Setting.." in the menu bar and its items, in the main window's coordinates.
 constexpr QPoint kSettingMenu { 66, 9 };
+constexpr QPoint kTimeMenu { 172, 9 };
 enum class SettingItem { Connect = 0, Disconnect = 1, Configuration = 2 };
 
 QPoint settingItem(SettingItem item)
@@ -261,6 +263,46 @@ private slots:
         QVERIFY2(waitForMessageBox(session, 25000), qPrintable(visibleWindows(session)));
         QVERIFY2(sinceLink.elapsed() < 25000, qPrintable(QString::number(sinceLink.elapsed())));
         QVERIFY(manager.running());
+    }
+
+    // Return in the Set Timer dialog right after it opens is OK, as in any dialog: it closes, and
+    // the switch keeps the timer the dialog showed.
+    void returnInSetTimerClearsNothing()
+    {
+        XSession &session = *m_session;
+        ManagerProcess manager(session);
+        QVERIFY(manager.prepare());
+        manager.writeSettings();
+        QVERIFY(manager.startAndConnect());
+        const QString window = manager.mainWindow();
+        // The switch reports a power-on timer of port 1: five hours to go.
+        QVERIFY(manager.sim.control(QStringLiteral("say T0111 005 00 00")));
+
+        // Time > Set Timer, the menu's last item.
+        QString dialog;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                session.activate(window);
+                session.key(QStringLiteral("Escape"));
+                if (!handClick(session, window, kTimeMenu))
+                    return false;
+                QTest::qWait(500);
+                session.key(QStringLiteral("Up"));
+                session.key(QStringLiteral("Return"));
+                dialog = session.waitForWindow(kSetTimerTitle, 3000);
+                return !dialog.isEmpty();
+            },
+            20000));
+        session.activate(dialog);
+        QTest::qWait(300);
+        session.screenshot(manager.path(QStringLiteral("set-timer.png")));
+        QVERIFY(session.key(QStringLiteral("Return")));
+        QVERIFY2(session.waitForNoWindow(kSetTimerTitle, 5000), "Return did not close the dialog");
+        const qsizetype polls = manager.sim.frames().count(QStringLiteral("/C\\"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return manager.sim.frames().count(QStringLiteral("/C\\")) > polls; }, 10000));
+        QCOMPARE(manager.sim.frames().filter(QRegularExpression(QStringLiteral("^/[QTDW]"))),
+                 QStringList());
     }
 
     // Restoring the minimised detection dialog does not search again.

@@ -63,7 +63,62 @@ private slots:
         QVERIFY(manager.running());
     }
 
+    // Minimised while Configuration is open: the dialog blocks presses on the icon, so the window
+    // does not hide into it; it stays minimised, and comes back with the dialog as a taskbar
+    // brings it back.
+    void minimisedWithADialogStaysInReach()
+    {
+        const auto started = XSession::startNew(true);
+        QVERIFY(started);
+        XSession &session = *started;
+        ManagerProcess manager(session);
+        QVERIFY(manager.prepare());
+        manager.writeSettings(
+            "[Form]\nComPort=%PORT%\nAuto=0\nPrompt=0\nComMeg=1\nSetRTC=1\nRestoreStatus=1\n");
+        QVERIFY(manager.start());
+        const QString window = manager.mainWindow();
+        QVERIFY(!window.isEmpty());
+
+        // Setting.. > Configuration: the first item that is enabled after Connect.
+        QString dialog;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                session.activate(window);
+                session.key(QStringLiteral("Escape"));
+                session.click(window, kSettingMenu);
+                QTest::qWait(500);
+                session.key(QStringLiteral("Down"));
+                session.key(QStringLiteral("Down"));
+                session.key(QStringLiteral("Return"));
+                dialog = session.waitForWindow(QStringLiteral("^Configuration$"), 3000);
+                return !dialog.isEmpty();
+            },
+            20000));
+
+        QVERIFY(session.xdotool({ QStringLiteral("windowminimize"), window }));
+        QVERIFY(session.waitForNoWindow(ManagerProcess::kMainTitle));
+        QTest::qWait(1000); // a hide would follow the minimise at once
+        session.screenshot(manager.path(QStringLiteral("minimised.png")));
+        QVERIFY2(wmState(session, window).contains("Iconic"), wmState(session, window).constData());
+
+        QVERIFY(session.xdotool({ QStringLiteral("windowactivate"), window }));
+        QVERIFY(!session.waitForWindow(ManagerProcess::kMainTitle).isEmpty());
+        QVERIFY(!session.waitForWindow(QStringLiteral("^Configuration$")).isEmpty());
+        session.screenshot(manager.path(QStringLiteral("back.png")));
+        QVERIFY(manager.running());
+    }
+
 private:
+    // "Setting.." in the menu bar, measured on screenshots with the DejaVu fonts.
+    static constexpr QPoint kSettingMenu { 66, 9 };
+
+    // The window manager's record of a window: Normal, Iconic, or nothing once it is withdrawn.
+    static QByteArray wmState(const XSession &session, const QString &window)
+    {
+        return session.run(QStringLiteral("xprop"),
+                           { QStringLiteral("-id"), window, QStringLiteral("WM_STATE") });
+    }
+
     // trayer sits at the top right, 120 x 24; the program's icon, its only one, at its right end.
     static constexpr QPoint kIcon { 1280 - 12, 12 };
 

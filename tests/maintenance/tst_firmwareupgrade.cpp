@@ -3,6 +3,7 @@
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
 #include "eventwait.h"
+#include "maintenance/clocksync.h"
 #include "maintenance/firmwareupgrade.h"
 #include "maintenance/maintenancemessages.h"
 
@@ -128,6 +129,8 @@ const QString kUnreadable = "Caution|" + kImageUnreadableMessage;
 const QString kReload = "Caution|Please re-load Firmware Code";
 const QString kFailure =
     "KESTRANE Relaybox Management|Firmware Failure! Please re-upgrade firmware";
+const QString kTimeoutMessage = "|Upgrade timeout. \rPlease try again.";
+const QString kCompleted = "|Firmware Upgrade Completed";
 
 } // namespace
 
@@ -211,9 +214,7 @@ private slots:
                  (QStringList { "frame /UPGRADE\\", "log Kavtron Loader V2",
                                 "log Serial port 9600 8N1", "show" }));
         QCOMPARE(f.progress, QList<int> { 0 });
-        // An image that needs byte requests is timed from the burst on; a short one, which the
-        // loader may take its time over before completing, only from a byte request.
-        QCOMPARE(f.upgrade.tmUpgradeTimeOut().isActive(), size > 20);
+        QVERIFY(f.upgrade.tmUpgradeTimeOut().isActive());
 
         QByteArray spins;
         for (int i = 0; i < spinners; ++i)
@@ -378,16 +379,106 @@ private slots:
     }
 
     // The line goes dead right after the burst: no byte request ever comes, and polling is off,
-    // so only the time-out can end the upgrade.
+    // so only the time-out can end the upgrade, whether the burst held the whole image or not.
+    void silentAfterTheBurstTimesOut_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("100 bytes") << 100;
+        QTest::newRow("20 bytes") << 20;
+        QTest::newRow("10 bytes") << 10;
+    }
+
     void silentAfterTheBurstTimesOut()
     {
+        QFETCH(int, size);
         Fixture f({ 100ms, 100ms });
         f.linkUp();
-        f.dialogs.files.push_back(f.imageFile(100));
+        f.dialogs.files.push_back(f.imageFile(size));
         f.upgrade.Upgrade1Click();
         f.prompt();
         QTRY_VERIFY(!f.link.isPortOpen());
         QCOMPARE(f.dialogs.messages, QStringList { "|Upgrade timeout. \rPlease try again." });
+    }
+
+    // While the time-out or the failure box is open a clock set falls due: the loader may only
+    // be slow, or takes any frame for image bytes, so the set waits for the firmware. Nothing
+    // but the image goes to the loader.
+    void clockSetWaitsForTheFirmware_data()
+    {
+        QTest::addColumn<bool>("loaderFails");
+        QTest::newRow("upgrade timeout") << false;
+        QTest::newRow("firmware failure") << true;
+    }
+
+    void clockSetWaitsForTheFirmware()
+    {
+        QFETCH(bool, loaderFails);
+        Fixture f({ 200ms, 100ms });
+        ClockSync clock(f.state, f.link, f.clock, f.dialogs, [] { return true; },
+                        { 20ms, 20ms, 10ms });
+        QObject::connect(&f.link, &LinkController::linkResetRequested, &clock, &ClockSync::stop);
+        f.linkUp();
+        f.dialogs.files.push_back(f.imageFile(100));
+        f.upgrade.Upgrade1Click();
+        f.prompt();
+        QTRY_COMPARE(f.imageSent().size(), 20);
+        clock.mlStartSetRTC_PeriodClick(); // falls due during the upload, then every 20 ms
+        // The operator takes a moment over each box.
+        f.dialogs.onMessage = [] {
+            QTest::qWait(150);
+        };
+        if (loaderFails)
+            f.line->feed("Fail\n");
+        QTRY_VERIFY_WITH_TIMEOUT(!f.link.isPortOpen(), 5000);
+        QCOMPARE(f.dialogs.messages.first(), loaderFails ? kFailure : kTimeoutMessage);
+        for (const std::string &write : f.sent())
+            QVERIFY2(write.size() == 1 || write == "/UPGRADE\\", write.c_str());
+    }
+
+    // What the loader said while the failure box was open (a completion line, a second failure)
+    // is not the repair's outcome: the repair waits for the prompt and ends with its own image.
+    void repairIgnoresWhatCameBeforeIt()
+    {
+        Fixture f;
+        f.linkUp();
+        f.dialogs.files.push_back(f.imageFile(25));
+        f.dialogs.onMessage = [&] {
+            if (f.dialogs.messages.size() == 1)
+                f.line->feed("Version 1.2.4 loaded OK\nFail\n");
+        };
+        f.line->feed("/Fail\\");
+        QTRY_COMPARE(f.upgrade.session().length(), 25);
+        f.prompt(); // read after the lines that queued
+
+        QTRY_COMPARE(f.imageSent().size(), 20);
+        f.line->feed("|\b|\b|\b|\b|\bVersion 1.2.4 loaded OK\n");
+        QTRY_COMPARE(f.dialogs.messages, (QStringList { kFailure, kCompleted }));
+        QCOMPARE(f.imageSent(), imageBytes(25));
+    }
+
+    // A schedule reply during the upload leaves the Transfer queue as it is (its next frame could
+    // not go out), and the completed upgrade, which clears the timers, empties it.
+    void transferQueueEndsWithTheUpgrade()
+    {
+        Fixture f;
+        f.linkUp();
+        {
+            std::lock_guard lock(f.state.mutex);
+            f.state.transferQueue = { "/Q0111\\", "/T0121 0010000\\" };
+        }
+        f.dialogs.files.push_back(f.imageFile(21));
+        f.upgrade.Upgrade1Click();
+        f.line->feed("/Q0111\\"); // the switch answers the head before its loader starts
+        f.prompt();
+        QTRY_COMPARE(f.imageSent().size(), 20);
+        const auto queued = [&] {
+            std::lock_guard lock(f.state.mutex);
+            return f.state.transferQueue.size();
+        };
+        QCOMPARE(queued(), std::size_t(2));
+        f.line->feed("|\bVersion 1.2.4 loaded OK\n");
+        QTRY_COMPARE(f.dialogs.messages, QStringList { kCompleted });
+        QCOMPARE(queued(), std::size_t(0));
     }
 
     void linkResetStopsTheTimeout()

@@ -9,6 +9,8 @@ set(expected
     bin/relaybox-ports
     bin/relaybox-sim
     share/applications/relaybox.desktop
+    share/doc/relaybox/changelog.gz
+    share/doc/relaybox/copyright
     share/icons/hicolor/256x256/apps/relaybox.png
     share/icons/hicolor/scalable/apps/relaybox.svg
 )

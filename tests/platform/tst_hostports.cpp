@@ -48,6 +48,8 @@ class TestHostPorts : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_linkFolder; // the links of the table's rows that must exist
+
 private slots:
     void tableSlots()
     {
@@ -141,6 +143,21 @@ private slots:
             << QStringList { "ttyUSB0", "relaybox", "sim2", "sim10" }
             << QStringList { "/dev/ttyUSB0", "/run/relaybox/ports/relaybox",
                              "/run/relaybox/ports/sim2", "/run/relaybox/ports/sim10" };
+        // Links that lead to the active console or a virtual terminal (stand-in devices here).
+        namespace fs = std::filesystem;
+        const fs::path root = m_linkFolder.path().toStdString();
+        fs::create_directories(root / "dev");
+        fs::create_directories(root / "ports");
+        for (const char *device : { "ttyS0", "tty1", "pts7" }) {
+            std::ofstream(root / "dev" / device) << "";
+            fs::create_symlink(root / "dev" / device,
+                               root / "ports" / (std::string("to-") + device));
+        }
+        const QString ports = QString::fromStdString((root / "ports").string());
+        QTest::newRow("links to consoles left out")
+            << QStringList() << QStringList { "ttyS0" }
+            << QStringList { ports + "/to-ttyS0", ports + "/to-tty1", ports + "/to-pts7" }
+            << QStringList { "to-pts7" } << QStringList { ports + "/to-pts7" };
         QTest::newRow("only the console")
             << QStringList { "ttyS0" } << QStringList { "ttyS0" } << QStringList { "/p/sim" }
             << QStringList { "sim" } << QStringList { "/p/sim" };

@@ -38,6 +38,23 @@ pid_t endedProcess()
     return child;
 }
 
+// Makes a symbolic link as another user (nobody), as a link planted in a shared folder would be.
+bool linkAsNobody(const fs::path &target, const fs::path &link)
+{
+    constexpr uid_t kNobody = 65534;
+    const std::string from = target.string();
+    const std::string to = link.string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool made = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0
+            && ::symlink(from.c_str(), to.c_str()) == 0;
+        ::_exit(made ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 QStringList entries(const fs::path &folder)
 {
     QStringList names = QDir(QString::fromStdString(folder.string()))
@@ -67,6 +84,9 @@ private slots:
         QTest::newRow("link to a fifo") << "fifolink" << false;
         QTest::newRow("folder") << "folder" << false;
         QTest::newRow("loop of links") << "loop" << false;
+        // The kernel's rule for links in world-writable sticky folders, as in /tmp.
+        QTest::newRow("own link in a shared sticky folder") << "sharedown" << true;
+        QTest::newRow("link another user planted in a shared sticky folder") << "planted" << false;
     }
 
     void savesOnlyOverRegularFiles()
@@ -75,9 +95,17 @@ private slots:
         QFETCH(bool, saved);
         QTemporaryDir dir;
         const fs::path root = dir.path().toStdString();
-        const fs::path named = root / "week.pwr"; // the name the operator saves to
+        fs::path named = root / "week.pwr"; // the name the operator saves to
         fs::path target = named; // the file that must change
         QStringList expected { "week.pwr" };
+        if (kind == "sharedown" || kind == "planted") {
+            fs::create_directory(root / "shared");
+            fs::permissions(root / "shared", fs::perms::all | fs::perms::sticky_bit);
+            named = root / "shared" / "week.pwr";
+            target = root / "victim.txt";
+            writeFile(target, kOld);
+            expected = QStringList { "shared", "victim.txt" };
+        }
 
         if (kind == "file" || kind == "stale") {
             writeFile(target, kOld);
@@ -106,6 +134,15 @@ private slots:
             expected << "pipe";
         } else if (kind == "folder") {
             fs::create_directory(named);
+        } else if (kind == "sharedown") {
+            fs::create_symlink(target, named);
+        } else if (kind == "planted") {
+            if (::geteuid() != 0)
+                QSKIP("making a link as another user needs root");
+            // The other user must reach the shared folder to plant the link.
+            fs::permissions(root,
+                            fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+            QVERIFY(linkAsNobody(target, named));
         } else if (kind == "loop") {
             fs::create_symlink("loop.pwr", named);
             fs::create_symlink("week.pwr", root / "loop.pwr");
@@ -137,6 +174,8 @@ private slots:
         QCOMPARE(fs::symlink_status(named).type(), typeBefore);
         if (saved)
             QCOMPARE(contentOf(target), kNew);
+        else if (kind == "planted")
+            QCOMPARE(contentOf(target), kOld);
         else if (kind == "fifo" || kind == "fifolink")
             QVERIFY(fs::is_fifo(target));
     }

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -28,15 +29,27 @@ void setRow(TForm4 &dialog, int row, int mode, int hour, int minute)
     dialog.findChild<QCheckBox *>(QStringLiteral("chkEnable%1").arg(row))->click();
 }
 
-// Opens the Set Timer dialog on bank 1 from the Time menu, fills it, and presses OK.
-void setTimers(SimWindow &w, const std::function<void(TForm4 &)> &fill)
+// Opens the Set Timer dialog on bank 1 from the Time menu, works in it, and presses a button.
+void inDialog(SimWindow &w, const std::function<void(TForm4 &)> &work,
+              const QString &button = QStringLiteral("BitBtn1"))
 {
     TForm4 &dialog = w.form->setTimerDialog();
     QTimer::singleShot(0, &dialog, [&] {
-        fill(dialog);
-        dialog.findChild<QPushButton *>(QStringLiteral("BitBtn1"))->click();
+        work(dialog);
+        dialog.findChild<QPushButton *>(button)->click();
     });
     w.form->SetTimer1Click();
+}
+
+// Fills the dialog and presses OK.
+void setTimers(SimWindow &w, const std::function<void(TForm4 &)> &fill)
+{
+    inDialog(w, fill);
+}
+
+void click(TForm4 &dialog, const QString &name)
+{
+    dialog.findChild<QAbstractButton *>(name)->click();
 }
 
 // Waits until the switch has received the next Status poll, and so every frame written before it.
@@ -134,6 +147,37 @@ private slots:
         QVERIFY(nextPollSeen(w));
         QCOMPARE(timerFrames(w), QStringList {});
         QVERIFY(w.dialogs.messages.isEmpty());
+    }
+
+    // An all-banks timer saved to a file, cleared, and loaded again sets every port of every bank
+    // once more. A timer set after the save, which the file has disabled, is cleared, although
+    // the dialog shows another bank. A day later every port is on.
+    void savedScheduleLoadsBackOntoTheSamePorts()
+    {
+        SimWindow w(testing::banks(2));
+        QVERIFY(w.link());
+        setTimers(w, [](TForm4 &dialog) { setRow(dialog, 0, ModeEveryDay, 7, 30); });
+        QTRY_COMPARE(committedOn(w, 0, 0).enabled, std::uint8_t(1));
+        const QString file = w.dir.filePath(QStringLiteral("day.pwr"));
+        w.dialogs.files.push_back(file);
+        inDialog(
+            w, [](TForm4 &dialog) { click(dialog, "btnSave"); }, "BitBtn2");
+
+        setTimers(w, [](TForm4 &dialog) {
+            dialog.findChild<QTabBar *>(QStringLiteral("TabSet1"))->setCurrentIndex(1);
+            setRow(dialog, 16, ModeAt, 8, 0); // power-off, bank 2 port 5
+        });
+        QTRY_COMPARE(w.queued(), std::size_t(0));
+        setTimers(w, [](TForm4 &dialog) { click(dialog, "chkEnable0"); });
+        QVERIFY(w.simSaw("RX /Q0001\\"));
+        QTRY_COMPARE(w.queued(), std::size_t(0));
+
+        w.dialogs.files.push_back(file);
+        setTimers(w, [](TForm4 &dialog) { click(dialog, "btnLoad"); });
+        QTRY_COMPARE_WITH_TIMEOUT(w.queued(), std::size_t(0), 10000);
+        w.simulated->advanceClock(24h);
+        QTRY_COMPARE(w.state.bank(1).switchLetters, std::string("OOOOOOOO"));
+        QTRY_COMPARE(w.state.bank(2).switchLetters, std::string("OOOOOOOO"));
     }
 
     // An "At" timer a minute ahead fires in the switch; the next poll shows the port on.

@@ -75,7 +75,16 @@ int inChild(const std::function<void()> &prepare, const std::function<bool()> &s
 }
 #endif
 
+struct Tables
+{
+    ScheduleTable on;
+    ScheduleTable off;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Tables)
+Q_DECLARE_METATYPE(relaybox::ScheduleEntry)
 
 class TestScheduleFile : public QObject
 {
@@ -113,55 +122,133 @@ private slots:
         QCOMPARE(scheduleFileText(on, off, 40).size(), scheduleFileText(on, off, 16).size());
     }
 
-    void roundTrip()
+    // Saved and loaded into empty tables (as after a new link), every port has the timer it had
+    // on the switch: a whole-bank or all-banks timer comes back as the timers of its ports.
+    void roundTrip_data()
     {
-        ScheduleTable on;
-        ScheduleTable off;
-        on[0][0] = entry(1, ModeEveryWeek, 7, 23, 59);
-        on[2][3] = entry(1, ModeAfter, 0, 99, 0);
-        on[1][4] = entry(0, ModeEveryDay, 0, 6, 30);
-        off[2][7] = entry(1, ModeAt, 0, 0, 1);
-        off[1][1].invalid = 1;
+        QTest::addColumn<Tables>("before");
+        QTest::addColumn<QStringList>("after"); // "on|off bank port enabled invalid mode ..."
 
-        const std::string text = scheduleFileText(on, off, 3);
-        ScheduleTable loadedOn;
-        ScheduleTable loadedOff;
-        const ScheduleLoadResult result = loadScheduleText(text, loadedOn, loadedOff, 3);
-        QCOMPARE(int(result.end), int(ScheduleLoadResult::End::Complete));
-        QCOMPARE(result.applied, 48);
+        Tables ports;
+        ports.on[0][0] = entry(1, ModeEveryWeek, 7, 23, 59);
+        ports.on[2][3] = entry(1, ModeAfter, 0, 99, 0);
+        ports.on[1][4] = entry(0, ModeEveryDay, 0, 6, 30);
+        ports.off[2][7] = entry(1, ModeAt, 0, 0, 1);
+        ports.off[1][1].invalid = 1;
+        QTest::newRow("port timers")
+            << ports
+            << QStringList { "on 0 0 1 0 3 7 23 59", "on 2 3 1 0 0 0 99 0", "off 1 1 0 1 0 0 0 0",
+                             "off 2 7 1 0 1 0 0 1" };
+
+        // As the switch confirmed it: bank 1's copy enabled, the other banks' copies not.
+        Tables allBanks;
         for (int bank = 0; bank < 3; ++bank) {
-            for (int port = 0; port < 8; ++port) {
-                ScheduleEntry expectOn = on[bank][port];
-                ScheduleEntry expectOff = off[bank][port];
-                expectOn.pending = expectOn.enabled;
-                expectOff.pending = expectOff.enabled;
-                QCOMPARE(saved(loadedOn[bank][port]), saved(expectOn));
-                QCOMPARE(saved(loadedOff[bank][port]), saved(expectOff));
-            }
+            allBanks.on[bank][0] = entry(bank == 0, ModeEveryDay, 0, 7, 30);
+            allBanks.on[bank][0].scope = AllBanksScope;
         }
+        allBanks.on[1][6].invalid = 1;
+        QStringList everyPort;
+        for (int bank = 0; bank < 3; ++bank) {
+            for (int port = 0; port < 8; ++port)
+                everyPort << QStringLiteral("on %1 %2 1 %3 2 0 7 30")
+                                 .arg(bank)
+                                 .arg(port)
+                                 .arg(bank == 1 && port == 6 ? 1 : 0);
+        }
+        QTest::newRow("all-banks timer") << allBanks << everyPort;
+
+        Tables wholeBank;
+        wholeBank.off[1][0] = entry(1, ModeAt, 0, 18, 5);
+        wholeBank.off[1][0].scope = BankScope;
+        wholeBank.on[1][3] = entry(1, ModeAt, 0, 8, 0);
+        QStringList bank2 { "on 1 3 1 0 1 0 8 0" };
+        for (int port = 0; port < 8; ++port)
+            bank2 << QStringLiteral("off 1 %1 1 0 1 0 18 5").arg(port);
+        QTest::newRow("whole-bank timer") << wholeBank << bank2;
     }
 
-    void loadKeepsWhatTheFileDoesNotCarry()
+    void roundTrip()
     {
-        ScheduleTable on;
-        ScheduleTable off;
-        ScheduleEntry &kept = on[0][1];
-        kept = entry(1, ModeAt, 0, 9, 0);
-        kept.scope = BankScope;
-        kept.appliedDate = "2026/12/7";
-        kept.appliedHour = 9;
-        kept.appliedSecond = 33;
-        ScheduleEntry &disabledOver = on[0][2];
-        disabledOver = entry(1, ModeAt, 0, 7, 0);
+        QFETCH(Tables, before);
+        QFETCH(QStringList, after);
+        const std::string text = scheduleFileText(before.on, before.off, 3);
+        Tables loaded;
+        const ScheduleLoadResult result = loadScheduleText(text, loaded.on, loaded.off, 3);
+        QCOMPARE(int(result.end), int(ScheduleLoadResult::End::Complete));
+        QCOMPARE(result.applied, 48);
+        QStringList timers;
+        for (const auto &[name, table] :
+             { std::pair { "on", &loaded.on }, { "off", &loaded.off } }) {
+            for (int bank = 0; bank < 3; ++bank) {
+                for (int port = 0; port < 8; ++port) {
+                    const ScheduleEntry &e = (*table)[bank][port];
+                    QCOMPARE(e.pending, e.enabled);
+                    QCOMPARE(e.scope, std::int32_t(PortScope));
+                    if (e.enabled || e.invalid)
+                        timers << QStringLiteral("%1 %2 %3 %4")
+                                      .arg(name)
+                                      .arg(bank)
+                                      .arg(port)
+                                      .arg(saved(e).section(u' ', 0, 5));
+                }
+            }
+        }
+        QCOMPARE(timers, after);
+    }
 
-        const auto result = loadScheduleText("0 0 1 1 0 2 0 6 45  0 0 2 0 0 0 0 0 0", on, off, 1);
-        QCOMPARE(result.applied, 2);
-        QCOMPARE(saved(kept), QStringLiteral("1 0 2 0 6 45 p1"));
-        QCOMPARE(kept.scope, std::int32_t(BankScope));
-        QCOMPARE(kept.appliedDate, std::string("2026/12/7"));
-        QCOMPARE(kept.appliedSecond, 33);
-        // Disabled by the file, but not marked for a clear command.
-        QCOMPARE(saved(disabledOver), QStringLiteral("0 0 0 0 0 0 p0"));
+    // What a record does to the entry it loads into: the file's values, each record the timer of
+    // its own port; what the file does not carry stays. A record that disables an enabled entry
+    // is marked so that the transfer clears it on the switch, and a whole-bank or all-banks timer
+    // the entry held is cleared before the port's own timer is sent.
+    void loadOverEntries_data()
+    {
+        QTest::addColumn<ScheduleEntry>("before");
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("scope");
+
+        ScheduleEntry applied = entry(1, ModeAt, 0, 9, 0);
+        applied.appliedDate = "2026/12/7";
+        applied.appliedSecond = 33;
+        QTest::newRow("enabled over a timer")
+            << applied << QByteArray("0 0 1 1 0 2 0 6 45") << "1 0 2 0 6 45 p1" << int(PortScope);
+        QTest::newRow("disabled over a timer: cleared")
+            << entry(1, ModeAt, 0, 7, 0) << QByteArray("0 0 1 0 0 0 0 0 0") << "0 0 0 0 0 0 p1"
+            << int(PortScope);
+        QTest::newRow("disabled over nothing: nothing sent")
+            << entry(0, ModeAt, 0, 7, 0) << QByteArray("0 0 1 0 0 0 0 0 0") << "0 0 0 0 0 0 p0"
+            << int(PortScope);
+
+        ScheduleEntry bankTimer = entry(1, ModeAt, 0, 7, 0);
+        bankTimer.scope = BankScope;
+        QTest::newRow("over a whole-bank timer") << bankTimer << QByteArray("0 0 0 1 0 1 0 8 0")
+                                                 << "1 0 1 0 8 0 p1" << int(ClearBankThenPort);
+        QTest::newRow("disabled over a whole-bank timer")
+            << bankTimer << QByteArray("0 0 0 0 0 0 0 0 0") << "0 0 0 0 0 0 p1" << int(ClearBank);
+        ScheduleEntry allBanks = bankTimer;
+        allBanks.scope = AllBanksScope;
+        QTest::newRow("over the all-banks timer") << allBanks << QByteArray("0 0 0 1 0 1 0 8 0")
+                                                  << "1 0 1 0 8 0 p1" << int(ClearAllBanksThenPort);
+        QTest::newRow("over another bank's copy of it")
+            << allBanks << QByteArray("0 1 0 1 0 1 0 8 0") << "1 0 1 0 8 0 p1" << int(PortScope);
+    }
+
+    void loadOverEntries()
+    {
+        QFETCH(ScheduleEntry, before);
+        QFETCH(QByteArray, record);
+        QFETCH(QString, after);
+        QFETCH(int, scope);
+        Tables tables;
+        const int bank = record.split(' ').at(1).toInt();
+        const int port = record.split(' ').at(2).toInt();
+        tables.on[bank][port] = before;
+        QCOMPARE(loadScheduleText(record.toStdString(), tables.on, tables.off, 2).applied, 1);
+        const ScheduleEntry &loaded = tables.on[bank][port];
+        QCOMPARE(saved(loaded), after);
+        QCOMPARE(loaded.scope, scope);
+        QCOMPARE(loaded.appliedDate, before.appliedDate);
+        QCOMPARE(loaded.appliedSecond, before.appliedSecond);
     }
 
     // The records of a file that load, the ones skipped, and where loading stops.
