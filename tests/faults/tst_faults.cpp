@@ -4,12 +4,14 @@
 #include <QtTest>
 #include <sys/stat.h>
 
+#include "common/sharedstateaccess.h"
 #include "common/simwindow.h"
 #include "link/probe.h"
 #include "schedule/tform4.h"
 #include "settings/tokrightdlg.h"
 
 using namespace relaybox;
+using relaybox::testing::locked;
 using testing::SimWindow;
 
 namespace {
@@ -32,15 +34,16 @@ void clickWhenShown(QWidget *dialog, const QString &button)
 
 void enableTimers(SharedState &state, int bankIndex, int ports)
 {
-    std::lock_guard lock(state.mutex);
-    for (int port = 0; port < ports; ++port) {
-        ScheduleEntry &entry = state.schedules.editorOn[bankIndex][port];
-        entry.enabled = 1;
-        entry.pending = 1;
-        entry.mode = ModeAfter;
-        entry.hour = 2;
-        entry.minute = port;
-    }
+    locked(state, [&](StateValues &v) {
+        for (int port = 0; port < ports; ++port) {
+            ScheduleEntry &entry = v.schedules.editorOn[bankIndex][port];
+            entry.enabled = 1;
+            entry.pending = 1;
+            entry.mode = ModeAfter;
+            entry.hour = 2;
+            entry.minute = port;
+        }
+    });
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "common/simhelpers.h"
 #include "link/linkcontroller.h"
 #include "link/probe.h"
@@ -38,12 +39,6 @@ const QString kSetupPass = "Setup                                  PASS";
 const QString kDetectPass = "Detect KESTRANE Relaybox ............  PASS";
 const QString kDetectFail = "Detect KESTRANE Relaybox ............  FAIL";
 const QString kClosePass = "Close                                  PASS";
-
-template<typename F> auto locked(SharedState &state, F read)
-{
-    std::lock_guard lock(state.mutex);
-    return read();
-}
 
 // A link controller of its own, with the timers a test gives it.
 struct Link
@@ -89,7 +84,7 @@ private slots:
         for (int bank = 1; bank <= 3; ++bank)
             QCOMPARE(state.bank(bank).versionText, std::string("1234"));
         QCOMPARE(state.bank(4).versionText, std::string());
-        QVERIFY(!state.link.loaderMode);
+        QVERIFY(!state.loaderMode());
         QCOMPARE(testing::receivedFrames(*simulated), (QStringList { "/uni\\", "/VER\\" }));
     }
 
@@ -141,7 +136,7 @@ private slots:
         auto port = makeSerialPort();
         QVERIFY(probePort(*port, simulated->path(), log, state, kQuickProbe));
         QCOMPARE(log.lines, (QStringList { kOpenPass, kSetupPass, kDetectPass }));
-        QVERIFY(state.link.loaderMode);
+        QVERIFY(state.loaderMode());
         QCOMPARE(testing::receivedFrames(*simulated), QStringList { "/uni\\" });
     }
 

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include "common/sharedstateaccess.h"
 #include "link/linkstate.h"
 #include "schedule/digitkeyfilter.h"
 #include "schedule/schedulefile.h"
@@ -18,6 +19,8 @@
 #include "schedule/updown.h"
 
 using namespace relaybox;
+using relaybox::testing::locked;
+using relaybox::testing::unguarded;
 
 namespace {
 
@@ -48,14 +51,15 @@ struct Fixture
 {
     explicit Fixture(int banks)
     {
-        state.link.bankCount = banks;
+        unguarded(state).link.bankCount = banks;
         for (int bank = 1; bank <= banks; ++bank)
             form.appendBankTab(bank);
         form.selectFirstBankTab();
         QObject::connect(&form, &TForm4::transferRequested, &form, [this] {
-            std::lock_guard lock(state.mutex);
-            for (const std::string &frame :
-                 returnToTransfer(state.schedules, state.link.bankCount, clock.now()))
+            const auto sent = locked(state, [this](StateValues &v) {
+                return returnToTransfer(v.schedules, v.link.bankCount, clock.now());
+            });
+            for (const std::string &frame : sent)
                 frames << QString::fromStdString(frame);
         });
     }
@@ -188,9 +192,10 @@ private slots:
     void fillsFromTheCommittedTables()
     {
         Fixture f(1);
-        f.state.schedules.committedOn[0][2] = confirmed(ModeAt, 8, 15);
-        f.state.schedules.committedOff[0][0] = confirmed(ModeEveryDay, 6, 0, BankScope);
-        f.state.schedules.editorOn[0][5] = confirmed(ModeAt, 1, 0); // an edit never applied
+        unguarded(f.state).schedules.committedOn[0][2] = confirmed(ModeAt, 8, 15);
+        unguarded(f.state).schedules.committedOff[0][0] = confirmed(ModeEveryDay, 6, 0, BankScope);
+        unguarded(f.state).schedules.editorOn[0][5] =
+            confirmed(ModeAt, 1, 0); // an edit never applied
         f.form.show();
 
         QCOMPARE(f.row(4), QStringLiteral("xLe At NULL 8:15"));
@@ -201,7 +206,7 @@ private slots:
         QCOMPARE(f.row(11), QStringLiteral("xLe Every day NULL 6:0"));
         for (int row = 12; row < 20; ++row)
             QCOMPARE(f.row(row), QStringLiteral("xLG Every day NULL 6:0"));
-        QCOMPARE(f.state.schedules.editorOn[0][5], ScheduleEntry {});
+        QCOMPARE(unguarded(f.state).schedules.editorOn[0][5], ScheduleEntry {});
     }
 
     void tickingAHeadRowCascades()
@@ -281,8 +286,8 @@ private slots:
         f.button("Apply")->click();
         const int port = secondRow % 10 - 2;
         if (port >= 0) {
-            const ScheduleTable &table =
-                secondRow < 10 ? f.state.schedules.editorOn : f.state.schedules.editorOff;
+            const ScheduleTable &table = secondRow < 10 ? unguarded(f.state).schedules.editorOn
+                                                        : unguarded(f.state).schedules.editorOff;
             QCOMPARE(table[0][port].pending, std::uint8_t(0));
         }
     }
@@ -396,7 +401,7 @@ private slots:
     void clearAllThenApply()
     {
         Fixture f(2);
-        ScheduleTables &tables = f.state.schedules;
+        ScheduleTables &tables = unguarded(f.state).schedules;
         tables.committedOn[0][0] = confirmed(ModeAt, 7, 0, BankScope);
         tables.committedOn[1][3] = confirmed(ModeAt, 7, 0);
         tables.committedOff[0][5] = confirmed(ModeAt, 9, 0);
@@ -416,8 +421,8 @@ private slots:
     void clearBankUnticksTheShownRows()
     {
         Fixture f(2);
-        f.state.schedules.committedOn[0][1] = confirmed(ModeAt, 7, 0);
-        f.state.schedules.committedOn[1][1] = confirmed(ModeAt, 7, 0);
+        unguarded(f.state).schedules.committedOn[0][1] = confirmed(ModeAt, 7, 0);
+        unguarded(f.state).schedules.committedOn[1][1] = confirmed(ModeAt, 7, 0);
         f.form.show();
         f.button("btnOneClear1")->click();
         QVERIFY(!f.box(3)->isChecked());
@@ -438,7 +443,7 @@ private slots:
         file.close();
 
         Fixture f(2);
-        f.state.schedules.committedOn[0][5] = confirmed(ModeAt, 7, 0);
+        unguarded(f.state).schedules.committedOn[0][5] = confirmed(ModeAt, 7, 0);
         f.form.show();
         f.dialogs.openNames.enqueue(path);
         f.button("btnLoad")->click();
@@ -488,7 +493,7 @@ private slots:
         auto *tabs = f.child<QTabBar>(QStringLiteral("TabSet1"));
         tabs->setCurrentIndex(1);
 
-        const ScheduleEntry &edited = f.state.schedules.editorOn[0][2];
+        const ScheduleEntry &edited = unguarded(f.state).schedules.editorOn[0][2];
         QCOMPARE(edited.pending, std::uint8_t(1));
         QCOMPARE(edited.enabled, std::uint8_t(1));
         QCOMPARE(edited.hour, 9);
@@ -506,7 +511,7 @@ private slots:
     void flaggedPortsShowInvalid()
     {
         Fixture f(1);
-        ScheduleTables &tables = f.state.schedules;
+        ScheduleTables &tables = unguarded(f.state).schedules;
         tables.committedOn[0][4] = confirmed(ModeAt, 7, 0);
         tables.committedOn[0][4].invalid = 1;
         tables.committedOff[0][4].invalid = 1;
@@ -538,7 +543,7 @@ private slots:
         Fixture f(3);
         f.form.setSelectedBank(1);
         f.form.show();
-        f.state.schedules.committedOn[1][0] = confirmed(ModeAt, 5, 0);
+        unguarded(f.state).schedules.committedOn[1][0] = confirmed(ModeAt, 5, 0);
         f.form.refreshIfShowing(0);
         QCOMPARE(f.row(2), QStringLiteral("-ue After NULL 0:0"));
         f.form.refreshIfShowing(1);
@@ -610,7 +615,7 @@ private slots:
         f.box(3)->click();
         f.button("BitBtn2")->click();
         QCOMPARE(f.form.result(), int(QDialog::Rejected));
-        QCOMPARE(f.state.schedules.editorOn[0][1].pending, std::uint8_t(0));
+        QCOMPARE(unguarded(f.state).schedules.editorOn[0][1].pending, std::uint8_t(0));
 
         f.form.show();
         f.set(3, ModeAt, 0, QStringLiteral("8"), QStringLiteral("0"));
@@ -618,7 +623,7 @@ private slots:
         f.button("BitBtn1")->click();
         QCOMPARE(f.form.result(), int(QDialog::Accepted));
         QVERIFY(!f.form.isVisible());
-        QCOMPARE(f.state.schedules.editorOn[0][1].pending, std::uint8_t(1));
+        QCOMPARE(unguarded(f.state).schedules.editorOn[0][1].pending, std::uint8_t(1));
         QVERIFY(f.frames.isEmpty());
     }
 };
