@@ -170,7 +170,7 @@ private slots:
 
         f.upgrade.Upgrade1Click();
 
-        QCOMPARE(f.dialogs.filters, QStringList { "x files(*.x)|*.x" });
+        QCOMPARE(f.dialogs.filters(), QStringList { "x files(*.x)|*.x" });
         QCOMPARE(f.sent(),
                  upgradeSent ? std::vector<std::string> { "/UPGRADE\\" }
                              : std::vector<std::string> {});
@@ -300,7 +300,7 @@ private slots:
         QTRY_COMPARE(f.dialogs.messages.size(), 2);
         QCOMPARE(f.dialogs.messages, (QStringList { kFailure, kReload }));
         QCOMPARE(f.dialogs.icons, (std::vector { MessageIcon::None, MessageIcon::Error }));
-        QCOMPARE(f.dialogs.filters, QStringList { kFirmwareFilter });
+        QCOMPARE(f.dialogs.filters(), QStringList { kFirmwareFilter });
         QVERIFY(f.link.isPortOpen()); // the link waits before it ends
         // What the loader says meanwhile is dropped.
         f.line->feed("/abc\\");
@@ -514,7 +514,7 @@ private slots:
         f.prompt();
         QTRY_COMPARE(f.imageSent().size(), 20);
         f.upgrade.Upgrade1Click();
-        QCOMPARE(f.dialogs.filters.size(), 1);
+        QCOMPARE(f.dialogs.filters().size(), 1);
         if (end == "completed") {
             f.line->feed("|\b|\b|\b|\b|\b");
             QTRY_COMPARE(f.imageSent(), imageBytes(25));

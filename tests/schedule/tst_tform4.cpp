@@ -9,12 +9,12 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include "common/scripteddialogs.h"
 #include "common/sharedstateaccess.h"
 #include "link/linkstate.h"
 #include "schedule/digitkeyfilter.h"
 #include "schedule/schedulefile.h"
 #include "schedule/scheduletransfer.h"
-#include "schedule/scriptedoperatordialogs.h"
 #include "schedule/tform4.h"
 #include "schedule/updown.h"
 
@@ -115,7 +115,7 @@ struct Fixture
 
     SharedState state;
     FixedClock clock { kMonday1000 };
-    ScriptedOperatorDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     TForm4 form { state, clock, dialogs };
     QStringList frames;
 };
@@ -276,9 +276,8 @@ private slots:
             QVERIFY(f.box(secondRow)->isChecked());
             return;
         }
-        QCOMPARE(f.dialogs.messageTexts(), QStringList { message });
-        QCOMPARE(f.dialogs.messages[0].title, QString());
-        QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::Error);
+        QCOMPARE(f.dialogs.messages, QStringList { QLatin1Char('|') + message }); // no title
+        QCOMPARE(f.dialogs.icons[0], MessageIcon::Error);
         // Unticked, still editable, and not collected as a change.
         QVERIFY(!f.box(secondRow)->isChecked());
         QVERIFY(f.mode(secondRow)->isEnabled());
@@ -342,7 +341,7 @@ private slots:
         QCOMPARE(f.dialogs.messageTexts(),
                  message.isEmpty() ? QStringList {} : QStringList { message });
         if (!message.isEmpty())
-            QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::None);
+            QCOMPARE(f.dialogs.icons[0], MessageIcon::None);
         QCOMPARE(field->text(), text);
     }
 
@@ -445,13 +444,14 @@ private slots:
         Fixture f(2);
         unguarded(f.state).schedules.committedOn[0][5] = confirmed(ModeAt, 7, 0);
         f.form.show();
-        f.dialogs.openNames.enqueue(path);
+        f.dialogs.files.push_back(path);
         f.button("btnLoad")->click();
-        QCOMPARE(f.dialogs.openRequests.size(), 1);
-        QCOMPARE(f.dialogs.openRequests[0].filter,
-                 QStringLiteral("power file(.pwr)|*.pwr|all file(*.*)|*.*"));
-        QCOMPARE(f.dialogs.openRequests[0].defaultSuffix, QStringLiteral(".pwr"));
-        QCOMPARE(f.dialogs.openRequests[0].fileName, QStringLiteral("default0"));
+        QCOMPARE(f.dialogs.fileRequests.size(), 1);
+        const auto &request = f.dialogs.fileRequests[0];
+        QCOMPARE(request.kind, testing::ScriptedDialogs::FileRequest::Open);
+        QCOMPARE(request.filter, QStringLiteral("power file(.pwr)|*.pwr|all file(*.*)|*.*"));
+        QCOMPARE(request.defaultSuffix, QStringLiteral(".pwr"));
+        QCOMPARE(request.fileName, QStringLiteral("default0"));
         QCOMPARE(f.row(4), QStringLiteral("xLe At NULL 8:15"));
         QCOMPARE(f.row(7), QStringLiteral("-ue After NULL 0:0"));
 
@@ -475,8 +475,8 @@ private slots:
         f.form.show();
         f.set(4, ModeAt, 0, QStringLiteral("6"), QStringLiteral("0"));
         f.box(4)->click();
-        f.dialogs.openNames.enqueue(std::nullopt);
-        f.dialogs.openNames.enqueue(QStringLiteral("/no/such/file.pwr"));
+        f.dialogs.files.push_back(std::nullopt);
+        f.dialogs.files.push_back(QStringLiteral("/no/such/file.pwr"));
         f.button("btnLoad")->click();
         f.button("btnLoad")->click();
         QCOMPARE(f.row(4), QStringLiteral("xLe At NULL 6:0"));
@@ -590,15 +590,16 @@ private slots:
         f.form.show();
         f.set(2, ModeAt, 0, QStringLiteral("8"), QStringLiteral("0"));
         f.box(2)->click();
-        f.dialogs.saveNames.enqueue(bad);
-        f.dialogs.saveNames.enqueue(good);
+        f.dialogs.files.push_back(bad);
+        f.dialogs.files.push_back(good);
         f.button("btnSave")->click();
         QCOMPARE(f.dialogs.messageTexts(),
                  QStringList { QStringLiteral("Unable to write to ") + bad });
-        QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::Error);
-        QCOMPARE(f.dialogs.saveRequests[0].filter,
+        QCOMPARE(f.dialogs.icons[0], MessageIcon::Error);
+        QCOMPARE(f.dialogs.fileRequests[0].kind, testing::ScriptedDialogs::FileRequest::Save);
+        QCOMPARE(f.dialogs.fileRequests[0].filter,
                  QStringLiteral("power file(*.pwr)|*.pwr|all file(*.*)|*.*"));
-        QCOMPARE(f.dialogs.saveRequests[0].fileName, QStringLiteral("default0"));
+        QCOMPARE(f.dialogs.fileRequests[0].fileName, QStringLiteral("default0"));
 
         f.button("btnSave")->click();
         QCOMPARE(f.dialogs.messages.size(), 1);
