@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <sys/stat.h>
 
+#include "common/settle.h"
 #include "common/sharedstateaccess.h"
 #include "common/simwindow.h"
 #include "link/probe.h"
@@ -11,6 +12,7 @@
 #include "settings/tokrightdlg.h"
 
 using namespace relaybox;
+using namespace std::chrono_literals;
 using relaybox::testing::locked;
 using testing::SimWindow;
 
@@ -158,7 +160,7 @@ private slots:
         w.form->menu().mlConfiguration1->trigger();
         QCOMPARE(w.dialogs.messages.last(),
                  "KESTRANE Relaybox Management|Unable to write to " + w.settingsPath);
-        QTest::qWait(200);
+        testing::settle(200ms);
         QVERIFY(!testing::receivedFrames(*w.simulated).mid(rx).contains("/EN001\\"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);

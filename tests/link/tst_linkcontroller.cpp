@@ -3,11 +3,13 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
 #include "common/sharedstateaccess.h"
 #include "link/frames.h"
 #include "link/linkcontroller.h"
 
 using namespace relaybox;
+using namespace std::chrono_literals;
 using relaybox::testing::FakeLine;
 using relaybox::testing::locked;
 using relaybox::testing::unguarded;
@@ -110,7 +112,10 @@ private slots:
             f.line->feed(answer.toStdString());
             QTRY_COMPARE(updates.count(), 1);
         }
-        QTest::qWait(300);
+        if (lost)
+            QTRY_VERIFY(!link.isPortOpen());
+        else
+            testing::settle(300ms);
         QCOMPARE(link.isPortOpen(), !lost);
         QCOMPARE(f.dialogs.messages,
                  lost ? QStringList { "|" + kLinkLostMessage } : QStringList {});
@@ -244,7 +249,7 @@ private slots:
         Fixture f;
         f.link.startLink("fake");
         f.line->hangUp();
-        QTest::qWait(500);
+        testing::settle(500ms);
         QVERIFY2(f.line->waits() <= 15, qPrintable(QString::number(f.line->waits())));
         f.link.closeLink();
     }
@@ -282,7 +287,7 @@ private slots:
         f.link.startLink("fake");
         f.line->feed("Please send firmware image\r|\b|\b");
         QTRY_COMPARE(kinds.size(), 1);
-        QTest::qWait(50);
+        testing::settle(50ms);
         QCOMPARE(kinds, QList<UpdateKind> { UpdateKind::LoaderPrompt });
         f.line->feed("|\b");
         QTRY_COMPARE(kinds.size(), 2);

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
 #include "common/sharedstateaccess.h"
 #include "common/simhelpers.h"
 #include "link/linkcontroller.h"
@@ -116,7 +117,12 @@ private slots:
         auto port = makeSerialPort();
         // Something answers, but not with the switch's five bytes.
         std::thread noise([&] {
-            std::this_thread::sleep_for(50ms);
+            // While the probe waits for the answer to its first frame.
+            simulated->waitForLine(
+                [](const std::string &line) {
+                    return line.find(" RX /uni\\") != std::string::npos;
+                },
+                5000ms);
             simulated->command("raw 2f78797a7a5c");
         });
         const bool found = probePort(*port, simulated->path(), log, state, kQuickProbe);
@@ -299,7 +305,7 @@ private slots:
         simulated->command("silent on");
         QTRY_VERIFY_WITH_TIMEOUT(!link.isPortOpen(), 3000);
         QCOMPARE(dialogs.messages, QStringList { "|" + kLinkLostMessage });
-        QTest::qWait(300);
+        testing::settle(300ms);
         QCOMPARE(dialogs.messages.size(), 1);
     }
 

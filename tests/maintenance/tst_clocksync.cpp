@@ -2,6 +2,7 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
 #include "common/sharedstateaccess.h"
 #include "link/frames.h"
 #include "maintenance/clocksync.h"
@@ -170,7 +171,7 @@ private slots:
         f.line->feed("/err\\");
         QTRY_COMPARE(f.dialogs.messages.size(), 1);
         f.line->feed("/err\\");
-        QTest::qWait(100);
+        testing::settle(100ms);
         QCOMPARE(f.dialogs.messages, QStringList { kClockFailure });
         QCOMPARE(f.dialogs.icons.front(), MessageIcon::Information);
 
@@ -267,7 +268,7 @@ private slots:
         QVERIFY(clockFrames(*f.line).isEmpty());
         if (linkReset) {
             f.link.closeLink();
-            QTest::qWait(150);
+            testing::settle(150ms);
             QVERIFY(!f.sync.tmSetRTC().isActive());
             QVERIFY(clockFrames(*f.line).isEmpty());
             return;

@@ -2,6 +2,7 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
 #include "common/sharedstateaccess.h"
 #include "eventwait.h"
 #include "maintenance/clocksync.h"
@@ -230,7 +231,7 @@ private slots:
 
         f.line->feed("/\b-\b\\\b");
         QTRY_VERIFY(f.upgrade.tmUpgradeTimeOut().isActive());
-        QTest::qWait(50);
+        testing::settle(50ms);
         QCOMPARE(f.imageSent(), expected);
         QCOMPARE(f.progress.size(), spinners + 1);
     }
@@ -355,7 +356,7 @@ private slots:
         f.line->feed("Fail\n");
         QTRY_COMPARE(f.dialogs.messages, QStringList { kFailure });
         QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());
-        QTest::qWait(300);
+        testing::settle(300ms);
         QVERIFY(f.link.isPortOpen());
         QCOMPARE(f.dialogs.messages.size(), 1);
     }
@@ -537,7 +538,7 @@ private slots:
         locked(f.state, [](StateValues &v) { v.link.loaderMode = true; });
         f.prompt();
         f.line->feed("|\b|\b|\b");
-        QTest::qWait(100);
+        testing::settle(100ms);
         QVERIFY(f.sent().empty());
         QVERIFY(!f.link.uploadHoldsLine());
         QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());
@@ -551,7 +552,7 @@ private slots:
         f.linkUp();
         f.line->feed("Please send firmware image\r|\b");
         QTRY_VERIFY(f.rawReceive());
-        QTest::qWait(50);
+        testing::settle(50ms);
         QVERIFY(f.sent().empty());
         QVERIFY(f.events.isEmpty());
         QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());
