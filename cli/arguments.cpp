@@ -1,5 +1,6 @@
 #include "cli/arguments.h"
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdlib>
 
@@ -57,60 +58,86 @@ bool takesBankAndPort(Command command)
 
 } // namespace
 
-std::variant<Request, UsageError> parseArguments(const std::vector<std::string> &arguments)
+std::variant<Request, UsageError> parseArguments(const std::vector<std::string> &arguments,
+                                                 const std::optional<std::string> &serverVariable)
 {
     Request request;
-    std::vector<std::string> words;
-    std::optional<std::string> delayText;
-    std::optional<std::string> optionError; // reported with the command, once it is known
-
-    for (std::size_t i = 0; i < arguments.size() && !optionError; ++i) {
-        std::string option = arguments[i];
-        if (option == "-h" || option == "--help") {
+    for (const std::string &argument : arguments) {
+        if (argument == "-h" || argument == "--help") {
             request.command = Command::Help;
             return request;
         }
-        if (option == "--json") {
-            request.json = true;
-            continue;
-        }
-        if (option.size() < 2 || option.compare(0, 2, "--") != 0) {
-            words.push_back(option);
-            continue;
-        }
-        std::optional<std::string> value;
-        if (const auto equals = option.find('='); equals != std::string::npos) {
-            value = option.substr(equals + 1);
-            option.resize(equals);
-        }
-        if (option != "--port" && option != "--timeout" && option != "--delay") {
-            optionError = "unknown option " + option;
-        } else if (!value && i + 1 >= arguments.size()) {
-            optionError = option + " needs a value";
-        } else {
-            if (!value)
-                value = arguments[++i];
-            if (option == "--port") {
-                if (value->empty())
-                    optionError = "--port needs a port";
-                request.port = *value;
-            } else if (option == "--timeout") {
-                const auto timeout = parseSeconds(*value, false);
-                if (!timeout)
-                    optionError =
-                        "--timeout takes seconds above 0, e.g. 10 or 2.5, not \"" + *value + "\"";
-                request.timeout = timeout.value_or(request.timeout);
-            } else {
-                delayText = *value;
-            }
+    }
+
+    // CLI11 takes the options wherever they stand ("--timeout 2", "--timeout=2"); the words
+    // left over are the command and its arguments.
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    std::string port;
+    std::string timeoutText;
+    std::string delayText;
+    std::string server;
+    std::string switchName;
+    const auto last = CLI::MultiOptionPolicy::TakeLast;
+    CLI::Option *portOption = app.add_option("--port", port)->multi_option_policy(last);
+    CLI::Option *timeoutOption =
+        app.add_option("--timeout", timeoutText)->multi_option_policy(last);
+    CLI::Option *delayOption = app.add_option("--delay", delayText)->multi_option_policy(last);
+    CLI::Option *serverOption = app.add_option("--server", server)->multi_option_policy(last);
+    CLI::Option *switchOption = app.add_option("--switch", switchName)->multi_option_policy(last);
+    app.add_flag("--json", request.json);
+
+    std::optional<std::string> optionError; // reported with the command, once it is known
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    for (const std::string &argument : arguments) {
+        // CLI11 would take the next word as the value of an empty "--port=".
+        for (const CLI::Option *option : app.get_options()) {
+            if (argument == option->get_name() + "=")
+                optionError = option->get_name() + " needs a value";
         }
     }
+    try {
+        if (!optionError)
+            app.parse(reversed);
+    } catch (const CLI::ParseError &error) {
+        // "--port: 1 required TEXT missing": the option is named before the colon.
+        const std::string what = error.what();
+        optionError = what.substr(0, what.find(':')) + " needs a value";
+    }
+    std::vector<std::string> words;
+    for (const std::string &word : app.remaining()) {
+        if (!optionError && word.size() >= 2 && word.compare(0, 2, "--") == 0)
+            optionError = "unknown option " + word.substr(0, word.find('='));
+        words.push_back(word);
+    }
+    if (!optionError && portOption->count())
+        request.port = port;
+    if (!optionError && timeoutOption->count()) {
+        const auto timeout = parseSeconds(timeoutText, false);
+        if (!timeout)
+            optionError =
+                "--timeout takes seconds above 0, e.g. 10 or 2.5, not \"" + timeoutText + "\"";
+        request.timeout = timeout.value_or(request.timeout);
+    }
+    if (!optionError && serverOption->count()) {
+        if (portOption->count())
+            optionError = "--port and --server exclude each other";
+        request.server = server;
+    }
+    if (!optionError && !serverOption->count() && !portOption->count() && serverVariable)
+        request.server = serverVariable;
+    if (!optionError && switchOption->count())
+        request.switchName = switchName;
+
     for (std::size_t i = 0; optionError && i < arguments.size(); ++i) {
         if (commandNamed(arguments[i]))
             return UsageError { *optionError, arguments[i] };
     }
     if (optionError)
         return UsageError { *optionError, {} };
+    if (request.switchName && !request.server)
+        return UsageError { "--switch belongs to --server (or RELAYBOX_SERVER)", {} };
 
     if (words.empty())
         return UsageError { "no command given (status, on, off, cycle, version, ports)", {} };
@@ -122,12 +149,12 @@ std::variant<Request, UsageError> parseArguments(const std::vector<std::string> 
         return UsageError { std::move(message), words[0] };
     };
 
-    if (delayText) {
+    if (delayOption->count()) {
         if (request.command != Command::Cycle)
             return refuse("--delay belongs to cycle");
-        const auto delay = parseSeconds(*delayText, true);
+        const auto delay = parseSeconds(delayText, true);
         if (!delay)
-            return refuse("--delay takes seconds, e.g. 5 or 0.5, not \"" + *delayText + "\"");
+            return refuse("--delay takes seconds, e.g. 5 or 0.5, not \"" + delayText + "\"");
         request.delay = *delay;
     }
 
@@ -174,7 +201,8 @@ std::string commandName(Command command)
 
 std::string usageText()
 {
-    return "Usage: relaybox-cli [--port PORT] [--timeout SECONDS] [--json] COMMAND ...\n"
+    return "Usage: relaybox-cli [--port PORT | --server URL [--switch NAME]] [--timeout SECONDS]\n"
+           "                    [--json] COMMAND ...\n"
            "\n"
            "Switches the ports of a KESTRANE Relaybox and reports success only when the\n"
            "switch's own status shows the change.\n"
@@ -197,6 +225,10 @@ std::string usageText()
            "  --timeout SECONDS  for the whole call: waiting for the port while other\n"
            "                     relaybox-cli calls use it, Identify, confirmation\n"
            "                     (default 10; cycle's on step gets its own after the delay)\n"
+           "  --server URL       through relayboxd instead of a port: http://HOST:PORT or\n"
+           "                     unix:PATH (default: $RELAYBOX_SERVER, unless --port is\n"
+           "                     given); $RELAYBOX_TOKEN, when set, is sent as its token\n"
+           "  --switch NAME      the server's switch (needed when it has more than one)\n"
            "  --json             one JSON object on standard output\n"
            "  -h, --help         this text\n"
            "\n"

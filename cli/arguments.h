@@ -16,6 +16,8 @@ struct Request
 {
     Command command = Command::Help;
     std::optional<std::string> port; // --port; empty: define.ini's ComPort
+    std::optional<std::string> server; // --server: through relayboxd instead of a port
+    std::optional<std::string> switchName; // --switch: the server's switch
     std::chrono::milliseconds timeout { 10000 }; // the whole call: port, Identify, confirmation
     std::chrono::milliseconds delay { 5000 }; // cycle: off, this long, then on
     bool json = false;
@@ -29,7 +31,9 @@ struct UsageError
     std::string command; // the command named on the line, empty when none was
 };
 
-std::variant<Request, UsageError> parseArguments(const std::vector<std::string> &arguments);
+// serverVariable: $RELAYBOX_SERVER, taken when neither --port nor --server is given.
+std::variant<Request, UsageError> parseArguments(const std::vector<std::string> &arguments,
+                                                 const std::optional<std::string> &serverVariable);
 
 std::string commandName(Command command); // "on", as on the command line
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -9,13 +11,14 @@
 
 namespace relaybox::cli {
 
+using Json = nlohmann::ordered_json;
+
 class CallReport
 {
 public:
     CallReport(bool json, const std::string &command); // command empty: "command": null
 
-    // "key": value after the fields added before; value is JSON text.
-    void add(const std::string &key, const std::string &value);
+    void add(const std::string &key, Json value); // after the fields added before
 
     int done(const std::string &text); // exit 0: the text for people, or the object
     // The message for stderr, and the object with "error" (the message unless given).
@@ -25,10 +28,13 @@ public:
 
 private:
     bool m_json;
-    std::string m_fields;
+    Json m_object;
     int m_exit = 0;
     std::string m_out;
     std::string m_err;
 };
+
+// Seconds as the JSON carries them: rounded to the millisecond.
+double jsonSeconds(std::chrono::milliseconds duration);
 
 } // namespace relaybox::cli

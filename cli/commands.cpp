@@ -6,18 +6,22 @@
 #include "cli/callreport.h"
 #include "cli/connect.h"
 #include "cli/exitstatus.h"
-#include "cli/json.h"
 #include "cli/output.h"
 #include "cli/portchoice.h"
+#include "cli/servercall.h"
 #include "cli/switching.h"
 #include "platform/stopsignals.h"
 
 namespace relaybox::cli {
 namespace {
 
+// "10", "2.5": for messages.
 std::string seconds(std::chrono::milliseconds duration)
 {
-    return json::number(duration.count() / 1000.0, duration.count() % 1000 ? 1 : 0);
+    char text[32];
+    std::snprintf(text, sizeof text, duration.count() % 1000 ? "%.1f" : "%.0f",
+                  double(duration.count()) / 1000.0);
+    return text;
 }
 
 std::string signalName(int number)
@@ -67,12 +71,12 @@ private:
         auto connected = connectSwitch(choice, table, m_deadline);
         if (auto *failure = std::get_if<ConnectFailure>(&connected)) {
             if (!failure->device.empty())
-                m_report.add("device", json::quoted(failure->device));
+                m_report.add("device", failure->device);
             return failure->exit >= kStoppedBase ? interrupted()
                                                  : m_report.fail(failure->exit, failure->message);
         }
         m_connection = std::move(std::get<Connection>(connected));
-        m_report.add("device", json::quoted(m_connection.device));
+        m_report.add("device", m_connection.device);
         switch (m_request.command) {
         case Command::Status:
             return status();
@@ -111,9 +115,9 @@ private:
 
     int ports(const HostPortTable &table, const PortSetting &setting)
     {
-        m_report.add("settings", json::quoted(setting.settingsPath.string()));
-        m_report.add("settings_found", json::boolean(setting.fileFound));
-        m_report.add("com_port", std::to_string(setting.comPort));
+        m_report.add("settings", setting.settingsPath.string());
+        m_report.add("settings_found", setting.fileFound);
+        m_report.add("com_port", setting.comPort);
         m_report.add("ports", portsJson(table));
         return m_report.done(portsText(table, setting));
     }
@@ -184,8 +188,8 @@ private:
 
     void addTarget()
     {
-        m_report.add("bank", std::to_string(m_request.bank));
-        m_report.add("port", std::to_string(m_request.portNumber));
+        m_report.add("bank", m_request.bank);
+        m_report.add("port", m_request.portNumber);
     }
 
     // exit 1, or the interruption; `progress` says what was done so far, for people.
@@ -198,8 +202,8 @@ private:
 
     void addOutcome(const SwitchOutcome &outcome)
     {
-        m_report.add("confirmed", json::boolean(outcome.confirmed));
-        m_report.add("seconds", json::number(outcome.took.count() / 1000.0, 3));
+        m_report.add("confirmed", outcome.confirmed);
+        m_report.add("seconds", jsonSeconds(outcome.took));
         m_report.add("not_followed", notFollowedJson(outcome));
         m_report.add("banks", banksJson(outcome));
     }
@@ -221,11 +225,11 @@ private:
     int cycle()
     {
         addTarget();
-        m_report.add("delay_seconds", json::number(m_request.delay.count() / 1000.0, 3));
+        m_report.add("delay_seconds", jsonSeconds(m_request.delay));
         if (const auto refused = refuseBankBeyondChain())
             return *refused;
         const SwitchOutcome off = switchStep(false, m_deadline);
-        std::string steps = stepJson("off", off);
+        Json steps = Json::array({ stepJson("off", off) });
         std::string progress = off.confirmed ? "off confirmed" : "off sent, not confirmed";
         std::optional<SwitchOutcome> on;
         if (off.confirmed) {
@@ -235,15 +239,15 @@ private:
             }
             if (sleepUnlessStopped(m_request.delay)) {
                 on = switchStep(true, Clock::now() + m_request.timeout);
-                steps += ", " + stepJson("on", *on);
+                steps.push_back(stepJson("on", *on));
                 progress += on->confirmed ? ", on confirmed" : ", on sent, not confirmed";
             } else {
                 progress += ", on not sent";
             }
         }
         const SwitchOutcome &last = on ? *on : off;
-        m_report.add("confirmed", json::boolean(on && on->confirmed));
-        m_report.add("steps", "[" + steps + "]");
+        m_report.add("confirmed", on && on->confirmed);
+        m_report.add("steps", std::move(steps));
         m_report.add("banks", banksJson(last));
         if (!on || !on->confirmed)
             return notConfirmed(last, progress);
@@ -260,6 +264,8 @@ private:
 
 int runCommand(const Request &request)
 {
+    if (request.server && request.command != Command::Ports)
+        return runThroughServer(request);
     return Run(request).exec();
 }
 

@@ -1,6 +1,7 @@
 // relaybox-cli: switches the ports of a KESTRANE Relaybox from scripts and reports success only
 // when the switch's own status shows the change. Parses the command line and dispatches.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@ int main(int argc, char **argv)
     using namespace relaybox::cli;
     relaybox::catchStopSignals();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const auto parsed = parseArguments(arguments);
+    const char *server = std::getenv("RELAYBOX_SERVER");
+    const auto parsed = parseArguments(
+        arguments, server && *server ? std::optional<std::string>(server) : std::nullopt);
     if (const auto *error = std::get_if<UsageError>(&parsed)) {
         bool json = false;
         for (const std::string &argument : arguments)

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "cli/json.h"
 #include "cli/portchoice.h"
+#include <cmath>
 
 namespace relaybox::cli {
 
@@ -43,24 +43,23 @@ std::string statusText(const SwitchReport &report)
     return text;
 }
 
-std::string statusJson(const SwitchReport &report)
+Json statusJson(const SwitchReport &report)
 {
-    std::string out = "[";
+    Json banks = Json::array();
     for (int bank = 1; bank <= report.bankCount; ++bank) {
         const BankReport &b = report.banks[bank];
-        out += bank > 1 ? ", " : "";
-        out += "{\"bank\": " + std::to_string(bank) + ", \"current\": " + json::number(b.current, 1)
-            + ", \"ports\": [";
+        Json ports = Json::array();
         for (int port = 1; port <= kLettersPerBank; ++port) {
             const bool flag = port <= int(b.timerLetters.size()) && b.timerLetters[port - 1] == 'F';
-            out += port > 1 ? ", " : "";
-            out += "{\"port\": " + std::to_string(port)
-                + ", \"on\": " + json::boolean(report.letterIs(bank, port, 'O'))
-                + ", \"timer_flag\": " + json::boolean(flag) + "}";
+            ports.push_back({ { "port", port },
+                              { "on", report.letterIs(bank, port, 'O') },
+                              { "timer_flag", flag } });
         }
-        out += "]}";
+        banks.push_back({ { "bank", bank },
+                          { "current", std::round(double(b.current) * 10) / 10 },
+                          { "ports", std::move(ports) } });
     }
-    return out + "]";
+    return banks;
 }
 
 std::string versionText(const SwitchReport &report)
@@ -76,16 +75,15 @@ std::string versionText(const SwitchReport &report)
     return text;
 }
 
-std::string versionJson(const SwitchReport &report)
+Json versionJson(const SwitchReport &report)
 {
-    std::string out = "[";
+    Json banks = Json::array();
     for (int bank = 1; bank <= report.bankCount; ++bank) {
         const BankReport &b = report.banks[bank];
-        out += bank > 1 ? ", " : "";
-        out += "{\"bank\": " + std::to_string(bank)
-            + ", \"version\": " + (b.versionFresh ? json::quoted(b.version) : "null") + "}";
+        banks.push_back(
+            { { "bank", bank }, { "version", b.versionFresh ? Json(b.version) : Json(nullptr) } });
     }
-    return out + "]";
+    return banks;
 }
 
 std::string portsText(const HostPortTable &table, const PortSetting &setting)
@@ -98,44 +96,37 @@ std::string portsText(const HostPortTable &table, const PortSetting &setting)
     return text;
 }
 
-std::string portsJson(const HostPortTable &table)
+Json portsJson(const HostPortTable &table)
 {
-    std::string out = "[{\"index\": 0, \"name\": \"AUTO\", \"path\": null}";
+    Json ports = Json::array({ { { "index", 0 }, { "name", "AUTO" }, { "path", nullptr } } });
     for (int slot = 1; slot <= table.count(); ++slot)
-        out += ", {\"index\": " + std::to_string(slot)
-            + ", \"name\": " + json::quoted(table.name(slot))
-            + ", \"path\": " + json::quoted(table.path(slot)) + "}";
-    return out + "]";
+        ports.push_back(
+            { { "index", slot }, { "name", table.name(slot) }, { "path", table.path(slot) } });
+    return ports;
 }
 
-std::string notFollowedJson(const SwitchOutcome &outcome)
+Json notFollowedJson(const SwitchOutcome &outcome)
 {
-    std::string out = "[";
-    for (std::size_t i = 0; i < outcome.notFollowed.size(); ++i) {
-        out += i ? ", " : "";
-        out += "{\"bank\": " + std::to_string(outcome.notFollowed[i].bank)
-            + ", \"port\": " + std::to_string(outcome.notFollowed[i].port) + "}";
-    }
-    return out + "]";
+    Json ports = Json::array();
+    for (const PortRef &ref : outcome.notFollowed)
+        ports.push_back({ { "bank", ref.bank }, { "port", ref.port } });
+    return ports;
 }
 
-std::string banksJson(const SwitchOutcome &outcome)
+Json banksJson(const SwitchOutcome &outcome)
 {
-    std::string out = "[";
-    for (std::size_t i = 0; i < outcome.banks.size(); ++i)
-        out += (i ? ", " : "") + std::to_string(outcome.banks[i]);
-    return out + "]";
+    return outcome.banks;
 }
 
-std::string stepJson(const std::string &step, const SwitchOutcome &outcome)
+Json stepJson(const std::string &step, const SwitchOutcome &outcome)
 {
-    std::string out = "{\"step\": " + json::quoted(step)
-        + ", \"confirmed\": " + json::boolean(outcome.confirmed)
-        + ", \"seconds\": " + json::number(outcome.took.count() / 1000.0, 3)
-        + ", \"not_followed\": " + notFollowedJson(outcome);
+    Json json { { "step", step },
+                { "confirmed", outcome.confirmed },
+                { "seconds", jsonSeconds(outcome.took) },
+                { "not_followed", notFollowedJson(outcome) } };
     if (!outcome.confirmed)
-        out += ", \"error\": " + json::quoted(outcome.why);
-    return out + "}";
+        json["error"] = outcome.why;
+    return json;
 }
 
 } // namespace relaybox::cli

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/callreport.h"
 #include "cli/switching.h"
 #include "platform/hostports.h"
 
@@ -13,17 +14,17 @@ namespace relaybox::cli {
 struct PortSetting;
 
 std::string statusText(const SwitchReport &report);
-std::string statusJson(const SwitchReport &report); // the "banks" array
+Json statusJson(const SwitchReport &report); // the "banks" array
 
 std::string versionText(const SwitchReport &report);
-std::string versionJson(const SwitchReport &report);
+Json versionJson(const SwitchReport &report);
 
 std::string portsText(const HostPortTable &table, const PortSetting &setting);
-std::string portsJson(const HostPortTable &table); // the "ports" array, AUTO first
+Json portsJson(const HostPortTable &table); // the "ports" array, AUTO first
 
-std::string notFollowedJson(const SwitchOutcome &outcome); // [{"bank": 2, "port": 4}]
-std::string banksJson(const SwitchOutcome &outcome); // [1, 2, 3]
+Json notFollowedJson(const SwitchOutcome &outcome); // [{"bank": 2, "port": 4}]
+Json banksJson(const SwitchOutcome &outcome); // [1, 2, 3]
 // {"step": "off", "confirmed", "seconds", "not_followed", and "error" when not confirmed}
-std::string stepJson(const std::string &step, const SwitchOutcome &outcome);
+Json stepJson(const std::string &step, const SwitchOutcome &outcome);
 
 } // namespace relaybox::cli

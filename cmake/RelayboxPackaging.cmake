@@ -20,7 +20,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "Includes relaybox-cli, which switches ports from scripts (pdudaemon,"
     "labgrid) and succeeds only when the switch's status shows the change;"
     "relaybox-sim, a simulated switch on a pseudo-terminal; and"
-    "relaybox-ports, which lists the serial ports the manager sees.")
+    "relaybox-ports, which lists the serial ports the manager sees."
+    "."
+    "relayboxd owns each switch's serial line and serves many clients over"
+    "HTTP, pdudaemon's and labgrid's protocols, with metrics and an audit"
+    "trail (systemd unit relayboxd.service, user relaybox).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -32,7 +36,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps names the Qt and C++ runtime packages the programs link. The platform plugins
 # that open the window are only recommended by libqt6gui6, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adduser")
+# relayboxd's system user, and systemd told of its unit.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/daemon/debian/postinst
+    ${PROJECT_SOURCE_DIR}/daemon/debian/prerm ${PROJECT_SOURCE_DIR}/daemon/debian/postrm)
 
 include(CPack)
 
@@ -49,7 +56,8 @@ endif()
 # What the package holds, for a build that skips "all" before installing
 # (-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON, so cpack does not build every test first).
 add_custom_target(package_contents)
-add_dependencies(package_contents relaybox relaybox-cli relaybox-ports relaybox-sim)
+add_dependencies(package_contents relaybox relaybox-cli relaybox-ports relaybox-sim relayboxd
+    relayboxd_man_page)
 if(TARGET relaybox_icon_png)
     add_dependencies(package_contents relaybox_icon_png)
 endif()

@@ -1,4 +1,6 @@
-// relaybox-artsheet: writes the contact sheet of the panel pictures, or the program icon as PNG.
+// relaybox-artsheet: writes the contact sheet of the panel pictures, the program icon as PNG, or
+// the SVG pictures baked for a build without Qt Svg.
+#include "artbake.h"
 #include "contactsheet.h"
 #include "panelart.h"
 
@@ -28,9 +30,18 @@ int main(int argc, char *argv[])
         }
         return 0;
     }
+    if (args.size() == 2 && args[0] == QLatin1String("--bake")) {
+        QString failed;
+        if (!bakeSvgArt(args[1], failed)) {
+            err << "cannot write " << failed << '\n';
+            return 1;
+        }
+        return 0;
+    }
     if (args.size() != 1) {
         err << "usage: relaybox-artsheet SHEET.png\n"
-               "       relaybox-artsheet --icon SIZE ICON.png\n";
+               "       relaybox-artsheet --icon SIZE ICON.png\n"
+               "       relaybox-artsheet --bake FOLDER\n";
         return 2;
     }
     if (!ContactSheet::render().save(args[0], "PNG")) {

@@ -4,10 +4,10 @@
 #include "buttonpainter.h"
 #include "digitpainter.h"
 #include "lamppainter.h"
+#include "svgart.h"
 
 #include <QImage>
 #include <QPainter>
-#include <QSvgRenderer>
 
 namespace relaybox {
 
@@ -15,12 +15,11 @@ namespace {
 
 const QColor kPlateMetal(0x34, 0x38, 0x3f);
 
-// Draws an SVG from the resources over whatever the image already holds.
-void renderSvg(QImage &image, const QString &resource, QSize logicalSize)
+// Draws an SVG picture of the art over whatever the image already holds.
+void renderSvg(QImage &image, const QString &name, QSize logicalSize)
 {
-    QSvgRenderer renderer(resource);
     QPainter painter(&image);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(logicalSize)));
+    drawSvgArt(painter, name, QRectF(QPointF(0, 0), QSizeF(logicalSize)));
 }
 
 QImage transparentImage(QSize logicalSize, qreal ratio)
@@ -57,7 +56,7 @@ QPixmap PanelArt::faceplate() const
 {
     if (m_faceplate.isNull()) {
         QImage image = BrushedMetal::texture(kFaceplateSize, m_ratio, kPlateMetal);
-        renderSvg(image, QStringLiteral(":/relaybox/art/faceplate.svg"), kFaceplateSize);
+        renderSvg(image, QStringLiteral("faceplate"), kFaceplateSize);
         m_faceplate = QPixmap::fromImage(image);
     }
     return m_faceplate;
@@ -67,7 +66,7 @@ QPixmap PanelArt::separator() const
 {
     if (m_separator.isNull()) {
         QImage image = transparentImage(kSeparatorSize, m_ratio);
-        renderSvg(image, QStringLiteral(":/relaybox/art/separator.svg"), kSeparatorSize);
+        renderSvg(image, QStringLiteral("separator"), kSeparatorSize);
         m_separator = QPixmap::fromImage(image);
     }
     return m_separator;
@@ -126,7 +125,7 @@ QPixmap PanelArt::portButtonRing(int index) const
 QImage PanelArt::programIconImage(int size)
 {
     QImage image = transparentImage(QSize(size, size), 1.0);
-    renderSvg(image, QStringLiteral(":/relaybox/art/relaybox.svg"), QSize(size, size));
+    renderSvg(image, QStringLiteral("relaybox"), QSize(size, size));
     return image;
 }
 

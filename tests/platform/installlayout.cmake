@@ -8,11 +8,15 @@ set(expected
     bin/relaybox-cli
     bin/relaybox-ports
     bin/relaybox-sim
+    lib/systemd/system/relayboxd.service
+    sbin/relayboxd
     share/applications/relaybox.desktop
     share/doc/relaybox/changelog.gz
     share/doc/relaybox/copyright
+    share/doc/relaybox/examples/relayboxd.conf
     share/icons/hicolor/256x256/apps/relaybox.png
     share/icons/hicolor/scalable/apps/relaybox.svg
+    share/man/man8/relayboxd.8.gz
 )
 
 file(REMOVE_RECURSE "${STAGE}")
