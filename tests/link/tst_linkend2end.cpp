@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <fcntl.h>
 #include <random>
 
 #include "common/scripteddialogs.h"
@@ -164,6 +165,8 @@ private slots:
         std::thread device([&] {
             while (!stop && terminal.receive(5, 50) != "/uni\\") { }
             terminal.send("/xyz\\");
+            // A blocking write would hang here for good once the probe stops reading.
+            ::fcntl(terminal.master(), F_SETFL, ::fcntl(terminal.master(), F_GETFL) | O_NONBLOCK);
             std::mt19937 random(7);
             std::string noise(64, ' ');
             while (!stop) {
