@@ -1,16 +1,14 @@
 // Prints the host port table as the manager builds it, one port a line: its index (the
 // ComPort value in define.ini), the name shown and the path opened.
-#include <QCoreApplication>
 #include <cstdio>
 
 #include "platform/datafolder.h"
 #include "platform/hostportdiscovery.h"
+#include "platform/programfolder.h"
 
-int main(int argc, char **argv)
+int main()
 {
-    QCoreApplication application(argc, argv);
-    const auto ports = relaybox::dataPath(QCoreApplication::applicationDirPath().toStdU16String(),
-                                          relaybox::kPortsFolderName);
+    const auto ports = relaybox::dataPath(relaybox::programFolder(), relaybox::kPortsFolderName);
     const relaybox::HostPortTable table = relaybox::discoverHostPorts(ports.string());
     std::printf("0 AUTO (search every port)\n");
     for (int slot = 1; slot <= table.count(); ++slot)

@@ -8,6 +8,7 @@
 #include "bench/benchapplication.h"
 #include "panel/mainmenu.h"
 #include "platform/localportsources.h"
+#include "tests/common/sharedstateaccess.h"
 
 namespace relaybox::bench {
 
@@ -57,8 +58,7 @@ BenchWindow::~BenchWindow()
 
 int BenchWindow::shownBankCount()
 {
-    std::lock_guard lock(m_state.mutex);
-    return m_state.link.shownBankCount;
+    return testing::locked(m_state, [](StateValues &v) { return v.link.shownBankCount; });
 }
 
 bool BenchWindow::linkTo(const std::string &path, int banks,

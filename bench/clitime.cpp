@@ -10,7 +10,7 @@
 
 #include "bench/childprobe.h"
 #include "bench/figure.h"
-#include "bench/simprocess.h"
+#include "bench/simstart.h"
 #include "bench/tempfolder.h"
 
 extern char **environ;
@@ -100,10 +100,11 @@ std::vector<Figure> cliTimes()
     std::vector<Figure> figures;
     for (const int banks : { 1, 16 }) {
         TempFolder folder;
-        SimProcess sim({ "--banks", std::to_string(banks), "--pace", "--link",
-                         folder.path() + "/ports/relaybox-sim" },
-                       folder.path() + "/sim.log");
-        const std::string link = sim.linkPath();
+        SimProcess sim;
+        const std::string link = startSim(sim,
+                                          { "--banks", std::to_string(banks), "--pace", "--link",
+                                            folder.path() + "/ports/relaybox-sim" },
+                                          folder.path() + "/sim.log");
         // The frame (6 bytes) and the Status poll (4) down; the answer up.
         const int switchBytes = 6 + 4 + statusAnswerBytes(banks);
         const std::string chain = std::to_string(banks) + (banks == 1 ? " bank" : " banks");

@@ -18,7 +18,7 @@
 #include "bench/childprobe.h"
 #include "bench/figure.h"
 #include "bench/samples.h"
-#include "bench/simprocess.h"
+#include "bench/simstart.h"
 #include "bench/tempfolder.h"
 
 extern char **environ;
@@ -165,10 +165,12 @@ std::vector<Figure> switchAndStatusFigures()
 {
     constexpr int kBanks = 16;
     TempFolder folder;
-    SimProcess sim({ "--banks", std::to_string(kBanks), "--pace", "--link",
-                     folder.path() + "/ports/relaybox-sim" },
-                   folder.path() + "/sim.log");
-    DaemonProcess daemon(folder.path(), { sim.linkPath() }, 5);
+    SimProcess sim;
+    const std::string link = startSim(sim,
+                                      { "--banks", std::to_string(kBanks), "--pace", "--link",
+                                        folder.path() + "/ports/relaybox-sim" },
+                                      folder.path() + "/sim.log");
+    DaemonProcess daemon(folder.path(), { link }, 5);
     auto http = client();
     if (!daemon.waitLinked(*http, 1))
         return { { "relayboxd with a 16-bank switch", "failed: not linked", "-", false } };
@@ -244,11 +246,10 @@ std::vector<Figure> idleFigures()
     std::vector<std::string> links;
     for (int i = 0; i < kSwitches; ++i) {
         const std::string name = "sim" + std::to_string(i);
-        sims.push_back(std::make_unique<SimProcess>(
-            std::vector<std::string> { "--banks", "16", "--pace", "--link",
-                                       folder.path() + "/ports/" + name },
+        sims.push_back(std::make_unique<SimProcess>());
+        links.push_back(startSim(
+            *sims.back(), { "--banks", "16", "--pace", "--link", folder.path() + "/ports/" + name },
             folder.path() + "/" + name + ".log"));
-        links.push_back(sims.back()->linkPath());
     }
     DaemonProcess daemon(folder.path(), links, 5);
     auto http = client();
@@ -261,7 +262,7 @@ std::vector<Figure> idleFigures()
     const double percent = 100.0 * cpu / std::chrono::duration<double>(kMeasure).count();
     int polls = 0;
     for (const auto &sim : sims)
-        polls += sim->countLinesEndingWith("RX /C\\");
+        polls += int(sim->frames().count(QStringLiteral("/C\\")));
     const double rss = daemon.statusMb("VmRSS");
     return {
         { "relayboxd at rest: 4 switches of 16 banks (paced), polled every 5 s, CPU over 30 s",

@@ -13,6 +13,7 @@
 #include "bench/switchterminal.h"
 #include "bench/tempfolder.h"
 #include "figure.h"
+#include "tests/common/sharedstateaccess.h"
 
 namespace relaybox::bench {
 namespace {
@@ -27,27 +28,28 @@ constexpr double kTicksPerSecond = 2.0; // every 500 ms
 // times one to eight hours ahead; odd ports also have an off timer, so both are compared.
 void commitRunningTimers(SharedState &state, const LocalTime &now)
 {
-    std::lock_guard lock(state.mutex);
-    for (int bank = 0; bank < kShownBanks; ++bank) {
-        for (int port = 0; port < kPortsPerBank; ++port) {
-            for (const bool powerOn : { true, false }) {
-                if (!powerOn && port % 2 == 0)
-                    continue;
-                ScheduleEntry &entry = state.schedules.committed(powerOn)[bank][port];
-                entry.enabled = 1;
-                entry.scope = PortScope;
-                entry.mode = (bank * kPortsPerBank + port + (powerOn ? 0 : 1)) % 4;
-                entry.hour = entry.mode == ModeAfter ? 1 + port : (now.hour + 1 + port) % 24;
-                entry.minute = entry.mode == ModeAfter ? 30 : now.minute;
-                entry.day = entry.mode == ModeEveryWeek ? now.weekday % 7 + 1 : 0;
-                entry.appliedDate = appliedDateText(now);
-                entry.appliedWeekday = now.weekday;
-                entry.appliedHour = now.hour;
-                entry.appliedMinute = now.minute;
-                entry.appliedSecond = now.second;
+    testing::locked(state, [&](StateValues &values) {
+        for (int bank = 0; bank < kShownBanks; ++bank) {
+            for (int port = 0; port < kPortsPerBank; ++port) {
+                for (const bool powerOn : { true, false }) {
+                    if (!powerOn && port % 2 == 0)
+                        continue;
+                    ScheduleEntry &entry = values.schedules.committed(powerOn)[bank][port];
+                    entry.enabled = 1;
+                    entry.scope = PortScope;
+                    entry.mode = (bank * kPortsPerBank + port + (powerOn ? 0 : 1)) % 4;
+                    entry.hour = entry.mode == ModeAfter ? 1 + port : (now.hour + 1 + port) % 24;
+                    entry.minute = entry.mode == ModeAfter ? 30 : now.minute;
+                    entry.day = entry.mode == ModeEveryWeek ? now.weekday % 7 + 1 : 0;
+                    entry.appliedDate = appliedDateText(now);
+                    entry.appliedWeekday = now.weekday;
+                    entry.appliedHour = now.hour;
+                    entry.appliedMinute = now.minute;
+                    entry.appliedSecond = now.second;
+                }
             }
         }
-    }
+    });
 }
 
 int portsCountingDown(TForm1 &form)

@@ -16,7 +16,7 @@
 #include "bench/benchapplication.h"
 #include "bench/benchwindow.h"
 #include "bench/childprobe.h"
-#include "bench/simprocess.h"
+#include "bench/simstart.h"
 #include "bench/tempfolder.h"
 #include "figure.h"
 #include "link/tform3.h"
@@ -138,9 +138,10 @@ LinkedRun runLinked(int seconds)
         return run;
     }
     const std::string portsFolder = folder.path() + "/ports";
-    SimProcess sim({ "--banks", std::to_string(kBanks), "--link", portsFolder + "/relaybox-sim" },
-                   folder.path() + "/sim.log");
-    const std::string link = sim.linkPath();
+    SimProcess sim;
+    const std::string link = startSim(
+        sim, { "--banks", std::to_string(kBanks), "--link", portsFolder + "/relaybox-sim" },
+        folder.path() + "/sim.log");
     // ComPort is the simulator's index in the port table the window will build.
     const HostPortTable ports =
         linuxHostPorts({}, readActiveConsoles(), portsDirectoryEntries(portsFolder));
@@ -158,7 +159,7 @@ LinkedRun runLinked(int seconds)
         kProbeKey,
         { { kFolderVariable, folder.path() }, { kSecondsVariable, std::to_string(seconds) } },
         std::chrono::seconds(seconds + 90));
-    run.pollsAnswered = sim.countLinesEndingWith(" RX /C\\");
+    run.pollsAnswered = int(sim.frames().count(QStringLiteral("/C\\")));
     return run;
 }
 

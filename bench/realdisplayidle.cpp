@@ -20,7 +20,7 @@
 #include "bench/benchwindow.h"
 #include "bench/childprobe.h"
 #include "bench/samples.h"
-#include "bench/simprocess.h"
+#include "bench/simstart.h"
 #include "bench/tempfolder.h"
 #include "bench/xdisplay.h"
 #include "figure.h"
@@ -176,10 +176,11 @@ DisplayRun runDisplay(int seconds)
         return run;
     }
     const std::string portsFolder = folder.path() + "/ports";
-    SimProcess sim(
+    SimProcess sim;
+    const std::string link = startSim(
+        sim,
         { "--banks", std::to_string(kBanks), "--drift", "--link", portsFolder + "/relaybox-sim" },
         folder.path() + "/sim.log");
-    const std::string link = sim.linkPath();
     const HostPortTable ports = linuxHostPorts({}, {}, portsDirectoryEntries(portsFolder));
     int comPort = 0;
     for (int slot = 1; slot <= ports.count(); ++slot)

@@ -11,7 +11,7 @@
 #include "bench/benchapplication.h"
 #include "bench/benchwindow.h"
 #include "bench/childprobe.h"
-#include "bench/simprocess.h"
+#include "bench/simstart.h"
 #include "bench/tempfolder.h"
 #include "figure.h"
 #include "sharing/linesharing.h"
@@ -69,10 +69,11 @@ std::vector<Figure> sharedLineTime()
                              "paced, median of "
         + std::to_string(kRuns);
     TempFolder folder;
-    SimProcess sim({ "--banks", std::to_string(kBanks), "--pace", "--link",
-                     folder.path() + "/ports/relaybox-sim" },
-                   folder.path() + "/sim.log");
-    const std::string link = sim.linkPath();
+    SimProcess sim;
+    const std::string link = startSim(sim,
+                                      { "--banks", std::to_string(kBanks), "--pace", "--link",
+                                        folder.path() + "/ports/relaybox-sim" },
+                                      folder.path() + "/sim.log");
     if (link.empty())
         return { { name, "failed: relaybox-sim did not start", "-", false } };
     writeSettingsFile(folder.path(), false, 0);

@@ -10,10 +10,10 @@
 #include <random>
 #include <sys/resource.h>
 
+#include "bench/simstart.h"
 #include "figure.h"
 #include "maintenance/firmwareupgrade.h"
 #include "maintenance/maintenancemessages.h"
-#include "simprocess.h"
 
 namespace relaybox::bench {
 namespace {
@@ -82,8 +82,8 @@ Run upload(const std::string &dir, const std::string &image, bool pace)
                                        "--expect-image", image };
     if (pace)
         options.push_back("--pace");
-    SimProcess sim(options, dir + (pace ? "/paced.log" : "/unpaced.log"));
-    const std::string link = sim.linkPath();
+    SimProcess sim;
+    const std::string link = startSim(sim, options, dir + (pace ? "/paced.log" : "/unpaced.log"));
     if (link.empty()) {
         run.failure = "relaybox-sim did not start";
         return run;
@@ -135,9 +135,10 @@ Run upload(const std::string &dir, const std::string &image, bool pace)
     loop.exec();
     controller.closeLink();
 
-    std::string end = sim.waitForLineStarting("UPLOAD END");
-    if (end.empty())
-        end = "no UPLOAD END";
+    const std::string end =
+        SimProcess::withoutStamp(sim.waitForLine(QStringLiteral("UPLOAD END"), 2000)
+                                     .value_or(QStringLiteral("no UPLOAD END")))
+            .toStdString();
     if (dialogs.messages.value(0) != kUpgradeCompletedMessage
         || end.find(" ok") == std::string::npos || last == Clock::time_point {}) {
         run.failure = dialogs.messages.value(0).toStdString() + " / " + end;

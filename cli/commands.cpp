@@ -161,12 +161,7 @@ private:
 
     std::string targetText() const
     {
-        if (m_request.bank == 0)
-            return "all banks";
-        if (m_request.portNumber == 0)
-            return "bank " + std::to_string(m_request.bank);
-        return "bank " + std::to_string(m_request.bank) + " port "
-            + std::to_string(m_request.portNumber);
+        return SwitchCommand { true, m_request.bank, m_request.portNumber }.target();
     }
 
     // Before any switching frame: a bank the chain does not have is refused.

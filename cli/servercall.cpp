@@ -7,6 +7,7 @@
 #include "cli/callreport.h"
 #include "cli/exitstatus.h"
 #include "cli/output.h"
+#include "link/switchcommand.h"
 
 namespace relaybox::cli {
 
@@ -223,12 +224,7 @@ private:
 
     std::string targetText() const
     {
-        if (m_request.bank == 0)
-            return "all banks";
-        if (m_request.portNumber == 0)
-            return "bank " + std::to_string(m_request.bank);
-        return "bank " + std::to_string(m_request.bank) + " port "
-            + std::to_string(m_request.portNumber);
+        return SwitchCommand { true, m_request.bank, m_request.portNumber }.target();
     }
 
     int switchPorts()

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "link/frames.h"
 #include "platform/stopsignals.h"
 
 namespace relaybox::cli {
@@ -14,52 +13,13 @@ using namespace std::chrono_literals;
 // Between polls that found a port not yet switched: a relay settles within this.
 constexpr auto kRepollPause = 100ms;
 
-// "bank 2 port 3 stays off", "bank 2 ports 3, 5 stay off", "banks 1, 2: ..." kept short.
-std::string describe(const std::vector<PortRef> &ports, bool on)
-{
-    std::string text;
-    std::size_t i = 0;
-    while (i < ports.size()) {
-        const int bank = ports[i].bank;
-        std::string numbers;
-        int count = 0;
-        for (; i < ports.size() && ports[i].bank == bank; ++i, ++count)
-            numbers += (count ? ", " : "") + std::to_string(ports[i].port);
-        if (!text.empty())
-            text += "; ";
-        text += "bank " + std::to_string(bank) + (count > 1 ? " ports " : " port ") + numbers
-            + (count > 1 ? " stay " : " stays ") + (on ? "off" : "on");
-    }
-    return text;
-}
-
 } // namespace
-
-std::string switchFrame(bool on, int bank, int port)
-{
-    if (bank == 0)
-        return frames::allBanksSwitch(on);
-    if (port == 0)
-        return frames::bankSwitch(on, bank);
-    return frames::portSwitch(on, bank, port);
-}
-
-std::vector<PortRef> portsInScope(const SwitchReport &report, int bank, int port)
-{
-    std::vector<PortRef> ports;
-    const int first = bank == 0 ? 1 : bank;
-    const int last = bank == 0 ? report.bankCount : bank;
-    for (int b = first; b <= last; ++b) {
-        for (int p = port == 0 ? 1 : port; p <= (port == 0 ? kLettersPerBank : port); ++p)
-            ports.push_back({ b, p });
-    }
-    return ports;
-}
 
 SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
                               Clock::time_point deadline)
 {
     const auto start = Clock::now();
+    const SwitchCommand command { on, bank, port };
     const char wanted = on ? 'O' : 'C';
     SwitchOutcome outcome;
     const auto finish = [&](bool confirmed, std::string why) {
@@ -68,14 +28,14 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
         outcome.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         return outcome;
     };
-    if (!link.send(switchFrame(on, bank, port)))
+    if (!link.send(command.frame()))
         return finish(false, "the port failed while sending");
 
     // Enough once every bank in scope reported its letters in this round.
     const auto reported = [&](const SwitchReport &report) {
         if (!report.bankCountFresh || report.bankCount < std::max(bank, 1))
             return false;
-        for (const PortRef &ref : portsInScope(report, bank, port)) {
+        for (const PortRef &ref : command.scope(report.bankCount)) {
             if (!report.banks[ref.bank].lettersFresh)
                 return false;
         }
@@ -100,7 +60,7 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
                     outcome.banks.push_back(b);
             }
             outcome.notFollowed.clear();
-            for (const PortRef &ref : portsInScope(report, bank, port)) {
+            for (const PortRef &ref : command.scope(report.bankCount)) {
                 if (!report.letterIs(ref.bank, ref.port, wanted))
                     outcome.notFollowed.push_back(ref);
             }
@@ -115,7 +75,7 @@ SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
         if (now >= deadline) {
             if (!everReported)
                 return finish(false, "the switch sent no status for the ports");
-            return finish(false, describe(outcome.notFollowed, on));
+            return finish(false, describeNotFollowed(outcome.notFollowed, on));
         }
         if (!sleepUnlessStopped(std::chrono::ceil<std::chrono::milliseconds>(
                 std::min<Clock::duration>(kRepollPause, deadline - now))))

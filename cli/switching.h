@@ -5,17 +5,12 @@
 #include <vector>
 
 #include "cli/switchlink.h"
+#include "link/switchcommand.h"
 
 // Switching a port, a bank or every bank, confirmed by the switch's own status: send the frame,
 // then poll until the letters show it or the time is up.
 
 namespace relaybox::cli {
-
-struct PortRef
-{
-    int bank = 0;
-    int port = 0;
-};
 
 struct SwitchOutcome
 {
@@ -27,12 +22,7 @@ struct SwitchOutcome
 };
 
 // bank 0 = every bank (port 0), port 0 = the whole bank.
-std::string switchFrame(bool on, int bank, int port);
-
 SwitchOutcome switchConfirmed(SwitchLink &link, bool on, int bank, int port,
                               Clock::time_point deadline);
-
-// The ports a request covers, once the bank count is known.
-std::vector<PortRef> portsInScope(const SwitchReport &report, int bank, int port);
 
 } // namespace relaybox::cli

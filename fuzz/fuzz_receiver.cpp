@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "link/receiver.h"
+#include "tests/common/sharedstateaccess.h"
 
 using namespace relaybox;
 
@@ -30,12 +31,13 @@ struct Fixture
     // Back to the state every input starts from.
     void reset()
     {
-        state.banks = pristine.banks;
-        state.link = LinkVariables {};
-        state.transferQueue = queue;
+        StateValues &values = testing::unguarded(state);
+        values.banks = testing::unguarded(pristine).banks;
+        values.link = LinkVariables {};
+        values.transferQueue = queue;
         // Built afresh: copying 512 entries costs several times more than constructing them.
-        std::destroy_at(&state.schedules);
-        std::construct_at(&state.schedules);
+        std::destroy_at(&values.schedules);
+        std::construct_at(&values.schedules);
     }
 
     const FixedClock clock { LocalTime { 2026, 12, 7, 23, 59, 59, 7 } };
@@ -68,11 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         receiver.feed("Please send firmware image\r", fixture.ignore);
     receiver.feed(bytes, fixture.checkEffects);
 
-    std::lock_guard lock(state.mutex);
-    check(state.link.bankCount >= 0 && state.link.bankCount <= kMaxBanks);
-    check(isBankNumber(state.link.replyBank));
-    check(state.link.lastLine.size() <= LineBuilder::kMaxLine);
-    for (const BankRecord &record : state.banks) {
+    const StateValues &values = testing::unguarded(state);
+    check(values.link.bankCount >= 0 && values.link.bankCount <= kMaxBanks);
+    check(isBankNumber(values.link.replyBank));
+    check(values.link.lastLine.size() <= LineBuilder::kMaxLine);
+    for (const BankRecord &record : values.banks) {
         check(record.switchLetters.size() <= kLettersPerBank);
         check(record.timerLetters.size() <= kLettersPerBank);
         check(record.versionText.size() <= kVersionTextMax);

@@ -88,21 +88,10 @@ bool LinkController::startLink(const std::string &path)
     writeToPort(identify.data(), identify.size());
     m_awaitingIdentify = true;
     m_tmOpenComError.start();
-    bool loaderMode = false;
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.link.rtcWarningArmed = true;
-        m_state.link.firstClockSet = true;
-        loaderMode = m_state.link.loaderMode;
-    }
-    if (!loaderMode)
+    if (!m_state.armNewLink())
         startOfLinkAnnouncement();
-    {
-        // So the announcement goes out once more at the sixth poll.
-        std::lock_guard lock(m_state.mutex);
-        m_state.link.linkAnnounced = false;
-        m_state.link.pollCount = 0;
-    }
+    // So the announcement goes out once more at the sixth poll.
+    m_state.rearmAnnouncement();
     emit portOpened();
     return true;
 }
@@ -125,10 +114,7 @@ void LinkController::closePort()
     m_port.reset();
     m_turn.reset();
     m_identified = false;
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.link.linkUp = false;
-    }
+    m_state.setLinkDown();
     m_tmQuery.stop();
     m_tmOpenComError.stop();
     endUpload();
@@ -177,21 +163,23 @@ void LinkController::portHeldReport(const std::string &path,
 void LinkController::resetLink()
 {
     endUpload();
-    resetLinkState(m_state);
+    m_state.resetLink();
     emit linkResetRequested();
 }
 
 void LinkController::startOfLinkAnnouncement()
 {
-    {
-        std::lock_guard lock(m_state.mutex);
-        if (m_state.link.linkAnnounced)
-            return;
-        m_state.link.linkAnnounced = true;
-    }
+    if (!m_state.claimAnnouncement())
+        return;
     sendFrame(frames::versionQuery());
     sendFrame(frames::restoreStatus(m_restoreStatus()));
     emit announced();
+}
+
+void LinkController::returnToTransfer(const LocalTime &now)
+{
+    if (const auto head = m_state.returnToTransfer(now))
+        sendFrame(*head);
 }
 
 bool LinkController::sendFrame(const std::string &frame)
@@ -224,8 +212,7 @@ bool LinkController::sendBytes(const char *data, std::size_t size)
 
 bool LinkController::loaderRuns() const
 {
-    std::lock_guard lock(m_state.mutex);
-    return m_state.link.loaderMode;
+    return m_state.loaderMode();
 }
 
 bool LinkController::sendUploadBytes(const char *data, std::size_t size)
@@ -278,12 +265,7 @@ void LinkController::restartPolling()
 
 void LinkController::tmQueryTimer()
 {
-    bool announce = false;
-    {
-        std::lock_guard lock(m_state.mutex);
-        announce = ++m_state.link.pollCount > 5 && !m_state.link.linkAnnounced;
-    }
-    if (announce)
+    if (m_state.countPoll())
         startOfLinkAnnouncement();
     sendFrame(frames::statusPoll());
     if (m_tmQuery.intervalAsDuration() != m_timings.poll) {
@@ -322,16 +304,9 @@ void LinkController::onIdentifyAnswer()
 
 void LinkController::runUpdate(const UiUpdate &update)
 {
-    int bankCount = 0;
-    int shownBankCount = 0;
-    {
-        std::lock_guard lock(m_state.mutex);
-        bankCount = m_state.link.bankCount;
-        shownBankCount = m_state.link.shownBankCount;
-    }
     // A new bank count lays the window out; the update that noticed it does nothing more.
-    if (bankCount != shownBankCount) {
-        rebuildForBankCount(bankCount);
+    if (const auto bankCount = m_state.unshownBankCount()) {
+        rebuildForBankCount(*bankCount);
         return;
     }
     switch (update.kind) {
@@ -354,16 +329,7 @@ void LinkController::runUpdate(const UiUpdate &update)
 
 void LinkController::rebuildForBankCount(int newCount)
 {
-    int oldCount = 0;
-    {
-        std::lock_guard lock(m_state.mutex);
-        oldCount = m_state.link.shownBankCount;
-        for (int bank = oldCount; bank > newCount; --bank) {
-            m_state.banks[bank].reset();
-            m_state.schedules.clearBank(bank - 1);
-        }
-        m_state.link.shownBankCount = newCount;
-    }
+    const int oldCount = m_state.showBankCount(newCount);
     emit bankCountChanged(oldCount, newCount);
 }
 
@@ -373,17 +339,8 @@ void LinkController::advanceTransferQueue()
     // and the upgrade's completion (or the link's end) empties it.
     if (m_uploadHoldsLine)
         return;
-    std::string next;
-    {
-        std::lock_guard lock(m_state.mutex);
-        if (m_state.transferQueue.empty())
-            return;
-        m_state.transferQueue.pop_front();
-        if (m_state.transferQueue.empty())
-            return;
-        next = m_state.transferQueue.front();
-    }
-    sendFrame(next);
+    if (const auto next = m_state.advanceTransferQueue())
+        sendFrame(*next);
 }
 
 } // namespace relaybox

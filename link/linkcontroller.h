@@ -64,6 +64,10 @@ public:
 
     void startOfLinkAnnouncement();
 
+    // Return to transfer: the schedule editor's changes are committed and queued, and the queue's
+    // head goes out now; each Schedule clear or set reply of the switch sends the next.
+    void returnToTransfer(const LocalTime &now);
+
     // Whole frames, one write each; false when no port is open or the write failed (the frame is
     // then lost, as on the switch's line). While a firmware upload holds the line every other
     // frame is dropped here, silently: a byte between the image's bytes would corrupt the image.

@@ -60,10 +60,9 @@ void storeVersionFrame(std::string_view frame, SharedState &state)
         bank = bank * 10 + (frame[at++] - '0');
     while (at < frame.size() && std::isspace(static_cast<unsigned char>(frame[at])))
         ++at;
-    if (frame.size() - at < 4 || !isBankNumber(bank))
+    if (frame.size() - at < 4)
         return;
-    std::lock_guard lock(state.mutex);
-    state.banks[bank].versionText = std::string(frame.substr(at, 4));
+    state.storeVersionText(bank, frame.substr(at, 4));
 }
 
 } // namespace
@@ -105,14 +104,7 @@ bool probePort(SerialPort &port, const std::string &path, ProbeLog &log, SharedS
         port.close();
         return false;
     }
-    const bool loader = answer == "/abc\\";
-    bool loaderMode = false;
-    {
-        std::lock_guard lock(state.mutex);
-        if (loader)
-            state.link.loaderMode = true;
-        loaderMode = state.link.loaderMode;
-    }
+    const bool loaderMode = state.noteIdentifyAnswer(answer == "/abc\\");
     log.replaceLast(probelines::line(probelines::kDetectLabel, true));
 
     if (!loaderMode) {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "link/linebuilder.h"
-#include "link/replyeffects.h"
+#include "link/linkstate.h"
 
 // The receiving half of the link without the port: bytes in, lines classified and applied to the
 // shared state, one callback per line that asks for something.

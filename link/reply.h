@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "schedule/schedulereplies.h"
-
 // A reply line from the switch, classified, with the values it carries.
 
 namespace relaybox {
@@ -28,6 +26,15 @@ enum class ReplyType {
     LoaderText, // loader banner lines, shown in the upgrade log
     LoaderPrompt, // "Please ...": send the image
     FullStatus, // "S02 GGGGGGGG OOOOCCCC 3.5"
+};
+
+// A timer the switch holds, as it reports it: the time left until it fires.
+struct EntryReport
+{
+    char letter = 'T'; // T once, D daily, W weekly
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
 };
 
 struct Reply

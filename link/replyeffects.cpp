@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "schedule/schedulereplies.h"
+
 namespace relaybox {
 namespace {
 
@@ -26,9 +28,9 @@ bool matchesHead(const std::string &head, const Reply &reply, bool clear)
     return head.size() >= 6 && reply.word.size() >= 5 && head.compare(2, 4, reply.word, 1, 4) == 0;
 }
 
-void advanceQueue(SharedState &state, const Reply &reply, bool clear, ReplyEffects &effects)
+void advanceQueue(StateValues &values, const Reply &reply, bool clear, ReplyEffects &effects)
 {
-    TransferQueue &queue = state.transferQueue;
+    TransferQueue &queue = values.transferQueue;
     if (queue.empty())
         return;
     const bool wholeBankOrFirstPort = reply.port == 0 || reply.port == 1;
@@ -40,14 +42,14 @@ void advanceQueue(SharedState &state, const Reply &reply, bool clear, ReplyEffec
         queue.pop_front();
 }
 
-void applySchedule(SharedState &state, const Reply &reply, const HostClock &clock,
+void applySchedule(StateValues &values, const Reply &reply, const HostClock &clock,
                    ReplyEffects &effects)
 {
     const auto target = scheduleTarget(reply.bank, reply.port);
     if (!target)
         return;
     const bool powerOn = isPowerOnSelector(reply.selector);
-    ScheduleTables &tables = state.schedules;
+    ScheduleTables &tables = values.schedules;
     switch (reply.type) {
     case ReplyType::ScheduleEntry:
         if (reply.entry.hours < 0 || reply.entry.minutes < 0 || reply.entry.seconds < 0)
@@ -55,12 +57,12 @@ void applySchedule(SharedState &state, const Reply &reply, const HostClock &cloc
         applyEntryReport(tables, *target, powerOn, reply.entry, clock.now());
         return;
     case ReplyType::ScheduleClear:
-        applyClearReply(tables, state.link.bankCount, *target, powerOn);
-        advanceQueue(state, reply, true, effects);
+        applyClearReply(tables, values.link.bankCount, *target, powerOn);
+        advanceQueue(values, reply, true, effects);
         break;
     default:
         applySetReply(tables, *target, powerOn);
-        advanceQueue(state, reply, false, effects);
+        advanceQueue(values, reply, false, effects);
         break;
     }
     effects.add({ UpdateKind::EditorRefresh, target->bankIndex });
@@ -68,12 +70,11 @@ void applySchedule(SharedState &state, const Reply &reply, const HostClock &cloc
 
 } // namespace
 
-ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view line,
+ReplyEffects applyReply(StateValues &values, const Reply &reply, std::string_view line,
                         const HostClock &clock)
 {
     ReplyEffects effects;
-    std::lock_guard lock(state.mutex);
-    LinkVariables &link = state.link;
+    LinkVariables &link = values.link;
     link.lastLine.assign(line);
 
     switch (reply.type) {
@@ -82,7 +83,7 @@ ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view
     case ReplyType::ScheduleEntry:
     case ReplyType::ScheduleClear:
     case ReplyType::ScheduleSet:
-        applySchedule(state, reply, clock, effects);
+        applySchedule(values, reply, clock, effects);
         break;
     case ReplyType::Spinner:
         effects.add({ UpdateKind::Spinner, 0 });
@@ -112,13 +113,13 @@ ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view
         const auto bank = replyBank(link, reply);
         if (!bank)
             break;
-        state.banks[*bank].bankNumber = static_cast<std::uint32_t>(*bank);
+        values.banks[*bank].bankNumber = static_cast<std::uint32_t>(*bank);
         if (reply.timerLetters)
-            storeTimerLetters(state, *bank, *reply.timerLetters);
+            storeTimerLetters(values, *bank, *reply.timerLetters);
         if (reply.switchLetters)
-            storeSwitchLetters(state, *bank, *reply.switchLetters);
+            storeSwitchLetters(values, *bank, *reply.switchLetters);
         if (reply.current)
-            storeCurrent(state, *bank, *reply.current);
+            storeCurrent(values, *bank, *reply.current);
         const bool full = reply.type == ReplyType::FullStatus;
         effects.add({ full ? UpdateKind::FullStatus : UpdateKind::PortLetters, *bank });
         break;
@@ -128,7 +129,7 @@ ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view
         if (!bank)
             break;
         if (reply.current)
-            storeCurrent(state, *bank, *reply.current);
+            storeCurrent(values, *bank, *reply.current);
         effects.add({ UpdateKind::Current, *bank });
         break;
     }
@@ -142,7 +143,7 @@ ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view
         const auto bank = replyBank(link, reply);
         if (!bank)
             break;
-        storeVersionText(state, *bank, reply.versionText);
+        storeVersionText(values, *bank, reply.versionText);
         effects.add({ UpdateKind::Version, *bank });
         break;
     }

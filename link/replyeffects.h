@@ -3,8 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "link/linkstate.h"
 #include "link/reply.h"
+#include "link/statevalues.h"
 #include "platform/hostclock.h"
 
 // What a classified reply does to the shared state, and which UI updates it asks for.
@@ -48,8 +48,9 @@ struct ReplyEffects
     void add(UiUpdate update) { updates[updateCount++] = update; }
 };
 
-// Applies the reply under the state's lock. Replies naming banks outside the tables are dropped.
-ReplyEffects applyReply(SharedState &state, const Reply &reply, std::string_view line,
+// Applies the reply to the values, whose lock the caller holds (SharedState::applyReply).
+// Replies naming banks outside the tables are dropped.
+ReplyEffects applyReply(StateValues &values, const Reply &reply, std::string_view line,
                         const HostClock &clock);
 
 } // namespace relaybox

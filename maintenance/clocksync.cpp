@@ -2,7 +2,6 @@
 
 #include "link/frames.h"
 #include "maintenance/maintenancemessages.h"
-#include "maintenance/timerpresence.h"
 
 namespace relaybox {
 
@@ -29,14 +28,9 @@ ClockSync::ClockSync(SharedState &state, LinkController &link, const HostClock &
 
 void ClockSync::SetDeviceClock()
 {
-    bool warn = false;
-    {
-        // The flag is cleared before the box opens, so a clock set from a timer that fires while
-        // it is open cannot warn a second time.
-        std::lock_guard lock(m_state.mutex);
-        warn = m_state.link.firstClockSet && timersExist(m_state.schedules, m_state.link.bankCount);
-        m_state.link.firstClockSet = false;
-    }
+    // The mark is taken before the box opens, so a clock set from a timer that fires while it is
+    // open cannot warn a second time.
+    const bool warn = m_state.takeFirstClockSetWarning();
     m_link.sendFrame(frames::clockSet(m_clock.now()));
     if (warn)
         m_dialogs.message(kWarningTitle, kTimersAffectedMessage, MessageIcon::Information);
@@ -58,23 +52,17 @@ void ClockSync::tmSetRTCTimer()
     m_tmSetRTC.start();
     // A frame between the bytes of a firmware image would corrupt it, and a loader takes any
     // frame for image bytes: the set waits for the firmware.
-    if (m_link.uploadHoldsLine() || loaderRuns()) {
+    if (m_link.uploadHoldsLine() || m_state.loaderMode()) {
         m_setDeferred = true;
         return;
     }
     SetDeviceClock();
 }
 
-bool ClockSync::loaderRuns() const
-{
-    std::lock_guard lock(m_state.mutex);
-    return m_state.link.loaderMode;
-}
-
 void ClockSync::uploadHoldsLineChanged(bool holds)
 {
     // A loader has no clock; the set waits for the firmware that a new upload brings.
-    if (holds || !m_setDeferred || !m_link.isPortOpen() || loaderRuns())
+    if (holds || !m_setDeferred || !m_link.isPortOpen() || m_state.loaderMode())
         return;
     m_setDeferred = false;
     arm();
@@ -83,13 +71,7 @@ void ClockSync::uploadHoldsLineChanged(bool holds)
 void ClockSync::tmRTCErrTimer()
 {
     m_tmRTCErr.stop();
-    bool armed = false;
-    {
-        std::lock_guard lock(m_state.mutex);
-        armed = m_state.link.rtcWarningArmed;
-        m_state.link.rtcWarningArmed = false;
-    }
-    if (armed)
+    if (m_state.takeClockFailureWarning())
         m_dialogs.message(kWarningTitle, kClockFailureMessage, MessageIcon::Information);
 }
 

@@ -56,7 +56,6 @@ public:
 private:
     void arm();
     void uploadHoldsLineChanged(bool holds);
-    bool loaderRuns() const;
 
     SharedState &m_state;
     LinkController &m_link;

@@ -53,11 +53,7 @@ void FirmwareUpgrade::Upgrade1Click()
     emit flashingStopRequested();
 
     const std::optional<QString> file = m_dialogs.openFileName(kFirmwareFilter);
-    bool loaderMode = false;
-    {
-        std::lock_guard lock(m_state.mutex);
-        loaderMode = m_state.link.loaderMode;
-    }
+    const bool loaderMode = m_state.loaderMode();
     if (!file) {
         giveUp(loaderMode);
         return;
@@ -141,7 +137,7 @@ void FirmwareUpgrade::loaderStart()
         // A loader found by the probe may prompt before it answers the Identify command; its
         // failure answer then goes unread in raw mode. It waits for an image all the same, so the
         // operator is asked for one as after the failure answer.
-        if (loaderMode())
+        if (m_state.loaderMode())
             firmwareFailure();
         return;
     }
@@ -183,17 +179,9 @@ void FirmwareUpgrade::completion()
 {
     emit logLineAppended(lastLine());
     m_tmUpgradeTimeOut.stop();
-    {
-        std::lock_guard lock(m_state.mutex);
-        // The new firmware runs (its Identify answer follows): no loader any more.
-        m_state.link.loaderMode = false;
-        const int banks = std::min(m_state.link.bankCount, kMaxBanks);
-        m_state.schedules.clearAll(banks);
-        // Frames queued for the old firmware's timers would set them again on the new one.
-        m_state.transferQueue.clear();
-        for (int bank = 1; bank <= banks; ++bank)
-            m_state.banks[bank].versionText = std::string(kVersionPending);
-    }
+    // The new firmware runs (its Identify answer follows); frames queued for the old firmware's
+    // timers would set them again on the new one.
+    m_state.newFirmwareLoaded(kVersionPending);
     endUpload();
     m_link.sendFrame(frames::identify());
     m_dialogs.message(QString(), kUpgradeCompletedMessage, MessageIcon::None);
@@ -201,11 +189,7 @@ void FirmwareUpgrade::completion()
     m_link.sendFrame(frames::versionQuery());
     emit logCleared();
     m_link.startOfLinkAnnouncement();
-    {
-        std::lock_guard lock(m_state.mutex);
-        m_state.link.linkAnnounced = false;
-        m_state.link.pollCount = 0;
-    }
+    m_state.rearmAnnouncement();
 }
 
 void FirmwareUpgrade::firmwareFailure()
@@ -256,19 +240,9 @@ void FirmwareUpgrade::endUpload()
     m_link.endUpload();
 }
 
-bool FirmwareUpgrade::loaderMode() const
-{
-    std::lock_guard lock(m_state.mutex);
-    return m_state.link.loaderMode;
-}
-
 QString FirmwareUpgrade::lastLine() const
 {
-    std::string line;
-    {
-        std::lock_guard lock(m_state.mutex);
-        line = m_state.link.lastLine;
-    }
+    std::string line = m_state.lastLine();
     // In raw mode the loader's carriage return stays in the line.
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.pop_back();

@@ -70,7 +70,6 @@ private:
     void endUpload();
     void closeWindow();
     void closeAfterDelay();
-    bool loaderMode() const;
     QString lastLine() const;
 
     SharedState &m_state;

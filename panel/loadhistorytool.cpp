@@ -43,16 +43,11 @@ void LoadHistoryTool::onStatus(UpdateKind kind, int bank)
         return;
     if (!isBankNumber(bank))
         return;
-    float amperes = 0.0f;
-    {
-        std::lock_guard lock(m_state.mutex);
-        // A reading that did not parse left the old value in place: it is not a new sample. The
-        // worker waits while its update runs, so the last line is the one that asked for it.
-        if (!parseReply(m_state.link.lastLine).current)
-            return;
-        amperes = m_state.banks[bank].current;
-    }
-    m_history.add(bank, m_clock(), amperes);
+    // A reading that did not parse left the old value in place: it is not a new sample. The
+    // worker waits while its update runs, so the last line is the one that asked for it.
+    if (!parseReply(m_state.lastLine()).current)
+        return;
+    m_history.add(bank, m_clock(), m_state.bank(bank).current);
     refreshSoon();
 }
 

@@ -124,26 +124,15 @@ void PanelStack::drawCurrent(int panel, float amperes)
 
 void PanelStack::drawLamps(int panel, int bank)
 {
-    BankRecord record;
-    {
-        // A flagged timer marks both of the port's entries invalid; drawing keeps the marks.
-        std::lock_guard lock(m_state.mutex);
-        if (bank < 0 || bank >= kBankRecordCount)
-            return;
-        record = m_state.banks[bank];
-        if (isBankIndex(bank - 1)) {
-            for (int port = 0; port < BankPanel::kPorts; ++port) {
-                const std::uint8_t invalid = record.isFlagged(port) ? 1 : 0;
-                m_state.schedules.committedOn[bank - 1][port].invalid = invalid;
-                m_state.schedules.committedOff[bank - 1][port].invalid = invalid;
-            }
-        }
-    }
+    // A flagged timer marks both of the port's entries invalid; drawing keeps the marks.
+    const std::optional<BankRecord> record = m_state.bankForLamps(bank);
+    if (!record)
+        return;
     for (int port = 1; port <= BankPanel::kPorts; ++port) {
-        const bool flagged = record.isFlagged(port - 1);
+        const bool flagged = record->isFlagged(port - 1);
         if (flagged)
             setCountdown(m_panels[panel - 1]->countdown(port), QString());
-        setLamp(panel, port, lampIndex(record.isOn(port - 1), flagged));
+        setLamp(panel, port, lampIndex(record->isOn(port - 1), flagged));
     }
 }
 
@@ -168,32 +157,13 @@ void PanelStack::setCountdown(QLabel *label, const QString &text)
 void PanelStack::flashTick(int phase, const LocalTime &now)
 {
     const int position = scrollPosition();
-    struct Bank
-    {
-        BankRecord record;
-        ScheduleBank on;
-        ScheduleBank off;
-    };
-    std::array<Bank, kVisiblePanels> banks;
-    {
-        std::lock_guard lock(m_state.mutex);
-        for (int panel = 1; panel <= kVisiblePanels; ++panel) {
-            const int bank = bankOfPanel(position, panel);
-            if (bank < 0 || bank >= kBankRecordCount)
-                continue;
-            banks[panel - 1].record = m_state.banks[bank];
-            if (isBankIndex(bank - 1)) {
-                banks[panel - 1].on = m_state.schedules.committedOn[bank - 1];
-                banks[panel - 1].off = m_state.schedules.committedOff[bank - 1];
-            }
-        }
-    }
     for (int panel = 1; panel <= kVisiblePanels; ++panel) {
         if (panel > 1 && !isPanelShown(panel))
             return;
-        const Bank &bank = banks[panel - 1];
+        const BankView bank = m_state.bankView(bankOfPanel(position, panel));
         for (int port = 1; port <= BankPanel::kPorts; ++port) {
-            const PortCountdown countdown = portCountdown(bank.on, bank.off, port - 1, now);
+            const PortCountdown countdown =
+                portCountdown(bank.committed.on, bank.committed.off, port - 1, now);
             QLabel *label = m_panels[panel - 1]->countdown(port);
             const bool on = bank.record.isOn(port - 1);
             switch (countdown.state) {

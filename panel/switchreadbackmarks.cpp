@@ -70,18 +70,13 @@ void SwitchReadbackMarks::onStatus(UpdateKind update, int bank)
 {
     if (update != UpdateKind::PortLetters && update != UpdateKind::FullStatus)
         return;
-    std::string letters;
-    {
-        std::lock_guard lock(m_state.mutex);
-        // A two-word status carries either letters word; only the switch letters count. The
-        // worker waits while its update runs, so the last line is the one that asked for it.
-        if (update == UpdateKind::PortLetters && !parseReply(m_state.link.lastLine).switchLetters)
-            return;
-        if (!isBankNumber(bank))
-            return;
-        letters = m_state.banks[bank].switchLetters;
-    }
-    m_readback.statusArrived(bank, letters);
+    // A two-word status carries either letters word; only the switch letters count. The worker
+    // waits while its update runs, so the last line is the one that asked for it.
+    if (update == UpdateKind::PortLetters && !parseReply(m_state.lastLine()).switchLetters)
+        return;
+    if (!isBankNumber(bank))
+        return;
+    m_readback.statusArrived(bank, m_state.bank(bank).switchLetters);
     redraw();
 }
 
@@ -96,11 +91,7 @@ void SwitchReadbackMarks::onButtonReleased(int tag, Qt::MouseButton button)
 
 void SwitchReadbackMarks::redraw()
 {
-    bool linked = false;
-    {
-        std::lock_guard lock(m_state.mutex);
-        linked = m_state.link.linkUp;
-    }
+    const bool linked = m_state.linkUp();
     const int position = m_panels.scrollPosition();
     for (int panel = 1; panel <= kVisiblePanels; ++panel) {
         const int bank = bankOfPanel(position, panel);

@@ -17,7 +17,6 @@
 #include "panel/remotecommandswindow.h"
 #include "panel/switchreadbackmarks.h"
 #include "platform/qt/notificationicon.h"
-#include "schedule/scheduletransfer.h"
 #include "schedule/tform4.h"
 #include "settings/settingsfile.h"
 #include "settings/settingsmessages.h"
@@ -106,12 +105,7 @@ void TForm1::FormCreate()
     for (int slot = 0; slot <= m_hostPorts.count(); ++slot)
         portNames << QString::fromStdString(m_hostPorts.name(slot));
     m_configuration = new TOKRightDlg(
-        m_settings, portNames,
-        [this] {
-            std::lock_guard lock(m_state.mutex);
-            return m_state.link.linkUp;
-        },
-        this);
+        m_settings, portNames, [this] { return m_state.linkUp(); }, this);
     m_form4 = new TForm4(m_state, m_environment.clock, m_environment.dialogs, this);
     connect(m_form4, &TForm4::transferRequested, this, &TForm1::ReturnToTransfer);
 
@@ -463,18 +457,7 @@ void TForm1::openSetTimer(int bankIndex)
 
 void TForm1::ReturnToTransfer()
 {
-    std::string head;
-    {
-        std::lock_guard lock(m_state.mutex);
-        const std::vector<std::string> frames =
-            returnToTransfer(m_state.schedules, m_state.link.bankCount, m_environment.clock.now());
-        m_state.transferQueue.insert(m_state.transferQueue.end(), frames.begin(), frames.end());
-        if (!m_state.transferQueue.empty())
-            head = m_state.transferQueue.front();
-    }
-    // The head goes out now; each reply of the switch sends the next.
-    if (!head.empty())
-        m_link->sendFrame(head);
+    m_link->returnToTransfer(m_environment.clock.now());
 }
 
 void TForm1::N2Click()

@@ -24,4 +24,15 @@ void ScheduleTables::clearAll(int bankCount)
         clearBank(bank);
 }
 
+bool ScheduleTables::timersExist(int bankCount) const
+{
+    for (int bank = 0; bank < std::min(bankCount, kScheduleBanks); ++bank) {
+        for (int port = 0; port < kPortsPerBank; ++port) {
+            if (committedOn[bank][port].enabled || committedOff[bank][port].enabled)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace relaybox

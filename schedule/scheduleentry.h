@@ -69,6 +69,10 @@ struct ScheduleTables
     // Zeroes banks 0 to bankCount - 1 in all four tables.
     void clearAll(int bankCount);
 
+    // Whether an entry of banks 0 to bankCount - 1 is enabled in the committed tables: a timer
+    // the switch holds, which a clock set could shift.
+    bool timersExist(int bankCount) const;
+
     ScheduleTable &committed(bool powerOn) { return powerOn ? committedOn : committedOff; }
     ScheduleTable &editor(bool powerOn) { return powerOn ? editorOn : editorOff; }
 };

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "link/reply.h"
 #include "schedule/scheduleentry.h"
 
 // What the switch's schedule replies (clear, set and entry report) do to the tables.
@@ -34,13 +35,6 @@ void applySetReply(ScheduleTables &tables, ScheduleTarget target, bool powerOn);
 
 // The switch reports a timer that fires in hours:minutes:seconds; it is rebuilt as a committed
 // entry relative to the host's clock and copied into the editor table.
-struct EntryReport
-{
-    char letter = 'T'; // T once, D daily, W weekly
-    int hours = 0;
-    int minutes = 0;
-    int seconds = 0;
-};
 void applyEntryReport(ScheduleTables &tables, ScheduleTarget target, bool powerOn,
                       EntryReport report, const LocalTime &now);
 

@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 #include "link/linkstate.h"
 #include "platform/operatordialogs.h"
@@ -77,11 +76,6 @@ QString appliedText(const ScheduleEntry &entry)
 {
     return QString::asprintf("%s %2d:%2d", entry.appliedDate.c_str(), entry.appliedHour,
                              entry.appliedMinute);
-}
-
-int bankCountOf(const SharedState &state)
-{
-    return std::clamp(state.link.bankCount, 0, kScheduleBanks);
 }
 
 } // namespace
@@ -314,22 +308,11 @@ void TForm4::FormShow()
 {
     m_shownBank = isBankIndex(m_selectedBank) ? m_selectedBank : 0;
     setClearCaptions();
-    ScheduleBank on;
-    ScheduleBank off;
-    {
-        std::lock_guard lock(m_state.mutex);
-        ScheduleTables &tables = m_state.schedules;
-        // Edits that were neither applied nor confirmed are dropped.
-        for (int bank = 0; bank < bankCountOf(m_state); ++bank) {
-            tables.editorOn[bank] = tables.committedOn[bank];
-            tables.editorOff[bank] = tables.committedOff[bank];
-        }
-        on = tables.editorOn[m_shownBank];
-        off = tables.editorOff[m_shownBank];
-    }
+    // Edits that were neither applied nor confirmed are dropped.
+    const BankTimers timers = m_state.revertEditor(m_shownBank);
     labelRows();
-    fillPage(kPowerOnBase, on);
-    fillPage(kPowerOffBase, off);
+    fillPage(kPowerOnBase, timers.on);
+    fillPage(kPowerOffBase, timers.off);
     selectTabSilently(m_shownBank);
     clearChangedMarks();
 }
@@ -434,15 +417,9 @@ void TForm4::labelRows()
 
 void TForm4::fillPages()
 {
-    ScheduleBank on;
-    ScheduleBank off;
-    {
-        std::lock_guard lock(m_state.mutex);
-        on = m_state.schedules.editorOn[m_shownBank];
-        off = m_state.schedules.editorOff[m_shownBank];
-    }
-    fillPage(kPowerOnBase, on);
-    fillPage(kPowerOffBase, off);
+    const BankTimers timers = m_state.editorTimers(m_shownBank);
+    fillPage(kPowerOnBase, timers.on);
+    fillPage(kPowerOffBase, timers.off);
 }
 
 void TForm4::fillPage(int firstRow, const ScheduleBank &entries)
@@ -497,10 +474,7 @@ void TForm4::collectPages()
         on[index] = m_rows[kPowerOnBase + index]->setting();
         off[index] = m_rows[kPowerOffBase + index]->setting();
     }
-    std::lock_guard lock(m_state.mutex);
-    const int banks = bankCountOf(m_state);
-    collectPage(m_state.schedules.editorOn, banks, m_shownBank, on);
-    collectPage(m_state.schedules.editorOff, banks, m_shownBank, off);
+    m_state.storeEditorPages(m_shownBank, on, off);
 }
 
 void TForm4::untickAllRows()
@@ -537,10 +511,7 @@ void TForm4::btnOneBankClick()
 void TForm4::btnClearClick()
 {
     untickAllRows();
-    std::lock_guard lock(m_state.mutex);
-    const int banks = bankCountOf(m_state);
-    markEnabledForClearing(m_state.schedules.editorOn, banks);
-    markEnabledForClearing(m_state.schedules.editorOff, banks);
+    m_state.markEditorForClearing();
 }
 
 void TForm4::btnLoadClick()
@@ -551,11 +522,7 @@ void TForm4::btnLoadClick()
     const auto text = readScheduleFile(toPath(*name));
     if (!text)
         return;
-    {
-        std::lock_guard lock(m_state.mutex);
-        loadScheduleText(*text, m_state.schedules.editorOn, m_state.schedules.editorOff,
-                         bankCountOf(m_state));
-    }
+    m_state.loadEditorTables(*text);
     if (isBankIndex(m_tabSet->currentIndex()))
         m_shownBank = m_tabSet->currentIndex();
     labelRows();
@@ -571,13 +538,7 @@ void TForm4::btnSaveClick()
     const auto name = m_dialogs.saveFileName(kSaveFilter, kFileSuffix, kDefaultFileName);
     if (!name)
         return;
-    std::string text;
-    {
-        std::lock_guard lock(m_state.mutex);
-        text = scheduleFileText(m_state.schedules.editorOn, m_state.schedules.editorOff,
-                                bankCountOf(m_state));
-    }
-    if (!saveScheduleFile(toPath(*name), text))
+    if (!saveScheduleFile(toPath(*name), m_state.editorFileText()))
         m_dialogs.message(QString(), QStringLiteral("Unable to write to %1").arg(*name),
                           MessageIcon::Error);
 }

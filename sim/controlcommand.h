@@ -30,6 +30,9 @@ public:
 
     static ControlResult run(std::string_view line, DeviceModel &model, Millis now);
 
+    // The "Control commands" lines of --help, one command each, from the table that runs them.
+    static std::string help();
+
     // The over-long line of the "longline" command: a status-shaped line, framed, kLongLine
     // characters between its "/" and backslash, every word far beyond what the host keeps.
     static std::string longLine();

@@ -2,17 +2,28 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
+#include <vector>
 
 #include "platform/operatordialogs.h"
 
 // Message boxes and file dialogs answered by the test: every message is recorded as
-// "title|text", answers come from queues (OK and no file when a queue is empty).
+// "title|text" with its icon, every file dialog with what it was given; answers come from queues
+// (OK, and no file, when a queue is empty).
 
 namespace relaybox::testing {
 
 class ScriptedDialogs final : public OperatorDialogs
 {
 public:
+    struct FileRequest
+    {
+        enum Kind { Open, Save } kind = Open;
+        QString filter;
+        QString defaultSuffix;
+        QString fileName;
+    };
+
     MessageAnswer message(const QString &title, const QString &text, MessageIcon icon,
                           MessageButtons) override
     {
@@ -27,29 +38,48 @@ public:
         return answer;
     }
 
-    std::optional<QString> openFileName(const QString &filter, const QString &,
-                                        const QString &) override
+    std::optional<QString> openFileName(const QString &filter, const QString &defaultSuffix,
+                                        const QString &fileName) override
     {
-        filters << filter;
-        return next();
+        fileRequests.append({ FileRequest::Open, filter, defaultSuffix, fileName });
+        return nextFile();
     }
 
-    std::optional<QString> saveFileName(const QString &filter, const QString &,
-                                        const QString &) override
+    std::optional<QString> saveFileName(const QString &filter, const QString &defaultSuffix,
+                                        const QString &fileName) override
     {
-        filters << filter;
-        return next();
+        fileRequests.append({ FileRequest::Save, filter, defaultSuffix, fileName });
+        return nextFile();
+    }
+
+    // The messages' texts without their titles.
+    QStringList messageTexts() const
+    {
+        QStringList texts;
+        for (const QString &message : messages)
+            texts << message.section(QLatin1Char('|'), 1);
+        return texts;
+    }
+
+    // The filters the file dialogs were given, in order.
+    QStringList filters() const
+    {
+        QStringList found;
+        for (const FileRequest &request : fileRequests)
+            found << request.filter;
+        return found;
     }
 
     QStringList messages;
     std::vector<MessageIcon> icons;
-    QStringList filters;
     std::deque<MessageAnswer> answers;
-    std::deque<std::optional<QString>> files;
     std::function<void()> onMessage; // runs while the "box" is open
 
+    QList<FileRequest> fileRequests;
+    std::deque<std::optional<QString>> files; // for open and save dialogs alike
+
 private:
-    std::optional<QString> next()
+    std::optional<QString> nextFile()
     {
         if (files.empty())
             return std::nullopt;

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "common/simhelpers.h"
 #include "panel/mainmenu.h"
 #include "panel/tform1.h"
@@ -54,14 +55,12 @@ struct SimWindow
 
     int shownBankCount()
     {
-        std::lock_guard lock(state.mutex);
-        return state.link.shownBankCount;
+        return locked(state, [](StateValues &v) { return v.link.shownBankCount; });
     }
 
     std::size_t queued()
     {
-        std::lock_guard lock(state.mutex);
-        return state.transferQueue.size();
+        return locked(state, [](StateValues &v) { return v.transferQueue.size(); });
     }
 
     // Waits for a line in the simulator's log while the window keeps handling the link.

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "desktop/simprocess.h"
+#include "common/simprocess.h"
 #include "desktop/xsession.h"
 
 // The real relaybox program, started as an operator starts it, from a folder of its own that holds
@@ -52,7 +52,9 @@ public:
                              path(QString::fromLatin1(program))))
                 return false;
         QDir(m_folder.path()).mkpath(QStringLiteral("ports"));
-        if (!sim.start(path(QStringLiteral("ports/relaybox-sim")), simOptions))
+        if (!sim.start(
+                QStringList { QStringLiteral("--link"), path(QStringLiteral("ports/relaybox-sim")) }
+                + simOptions))
             return false;
         m_simIndex = simPortIndex();
         return m_simIndex > 0;

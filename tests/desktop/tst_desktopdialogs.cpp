@@ -173,8 +173,12 @@ private slots:
         QVERIFY(manager.prepare(silent));
         SimProcess second;
         SimProcess third;
-        QVERIFY(second.start(manager.path(QStringLiteral("ports/sim-b")), silent));
-        QVERIFY(third.start(manager.path(QStringLiteral("ports/sim-c")), silent));
+        QVERIFY(second.start(
+            QStringList { QStringLiteral("--link"), manager.path(QStringLiteral("ports/sim-b")) }
+            + silent));
+        QVERIFY(third.start(
+            QStringList { QStringLiteral("--link"), manager.path(QStringLiteral("ports/sim-c")) }
+            + silent));
         // "AUTO" probes every port of the table: only if it holds nothing but these three.
         QProcess lister;
         lister.start(manager.path(QStringLiteral("relaybox-ports")), {});

@@ -4,12 +4,16 @@
 #include <QtTest>
 #include <sys/stat.h>
 
+#include "common/settle.h"
+#include "common/sharedstateaccess.h"
 #include "common/simwindow.h"
 #include "link/probe.h"
 #include "schedule/tform4.h"
 #include "settings/tokrightdlg.h"
 
 using namespace relaybox;
+using namespace std::chrono_literals;
+using relaybox::testing::locked;
 using testing::SimWindow;
 
 namespace {
@@ -32,15 +36,16 @@ void clickWhenShown(QWidget *dialog, const QString &button)
 
 void enableTimers(SharedState &state, int bankIndex, int ports)
 {
-    std::lock_guard lock(state.mutex);
-    for (int port = 0; port < ports; ++port) {
-        ScheduleEntry &entry = state.schedules.editorOn[bankIndex][port];
-        entry.enabled = 1;
-        entry.pending = 1;
-        entry.mode = ModeAfter;
-        entry.hour = 2;
-        entry.minute = port;
-    }
+    locked(state, [&](StateValues &v) {
+        for (int port = 0; port < ports; ++port) {
+            ScheduleEntry &entry = v.schedules.editorOn[bankIndex][port];
+            entry.enabled = 1;
+            entry.pending = 1;
+            entry.mode = ModeAfter;
+            entry.hour = 2;
+            entry.minute = port;
+        }
+    });
 }
 
 } // namespace
@@ -155,7 +160,7 @@ private slots:
         w.form->menu().mlConfiguration1->trigger();
         QCOMPARE(w.dialogs.messages.last(),
                  "KESTRANE Relaybox Management|Unable to write to " + w.settingsPath);
-        QTest::qWait(200);
+        testing::settle(200ms);
         QVERIFY(!testing::receivedFrames(*w.simulated).mid(rx).contains("/EN001\\"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);

@@ -3,11 +3,16 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
+#include "common/sharedstateaccess.h"
 #include "link/frames.h"
 #include "link/linkcontroller.h"
 
 using namespace relaybox;
+using namespace std::chrono_literals;
 using relaybox::testing::FakeLine;
+using relaybox::testing::locked;
+using relaybox::testing::unguarded;
 
 Q_DECLARE_METATYPE(relaybox::UpdateKind)
 Q_DECLARE_METATYPE(relaybox::UiUpdate)
@@ -20,13 +25,6 @@ QStringList toList(const std::vector<std::string> &frames)
     for (const std::string &frame : frames)
         list << QString::fromStdString(frame);
     return list;
-}
-
-// Reads the shared state the way the UI thread does: under its lock.
-template<typename F> auto locked(SharedState &state, F read)
-{
-    std::lock_guard lock(state.mutex);
-    return read();
 }
 
 } // namespace
@@ -69,11 +67,11 @@ private slots:
         QFETCH(bool, loader);
         QFETCH(QStringList, frames);
         Fixture f;
-        f.state.link.loaderMode = loader;
+        unguarded(f.state).link.loaderMode = loader;
         f.link.setRestoreStatusSource([restore] { return restore; });
         QVERIFY(f.link.startLink("fake"));
         QCOMPARE(toList(f.line->written()), frames);
-        const LinkVariables link = locked(f.state, [&] { return f.state.link; });
+        const LinkVariables link = locked(f.state, [](StateValues &v) { return v.link; });
         QVERIFY(link.rtcWarningArmed);
         QVERIFY(link.firstClockSet);
         QVERIFY(!link.linkAnnounced);
@@ -114,7 +112,10 @@ private slots:
             f.line->feed(answer.toStdString());
             QTRY_COMPARE(updates.count(), 1);
         }
-        QTest::qWait(300);
+        if (lost)
+            QTRY_VERIFY(!link.isPortOpen());
+        else
+            testing::settle(300ms);
         QCOMPARE(link.isPortOpen(), !lost);
         QCOMPARE(f.dialogs.messages,
                  lost ? QStringList { "|" + kLinkLostMessage } : QStringList {});
@@ -127,7 +128,7 @@ private slots:
         f.link.startLink("fake");
         f.line->feed("/xyz\\");
         QTRY_COMPARE(up.count(), 1);
-        QVERIFY(locked(f.state, [&] { return f.state.link.linkUp; }));
+        QVERIFY(f.state.linkUp());
         // The first poll, 10 ms later, settles the rhythm and arms the watchdog.
         QTRY_VERIFY(toList(f.line->written()).contains("/C\\"));
         QCOMPARE(f.link.tmQuery().interval(), 5000);
@@ -177,7 +178,7 @@ private slots:
         QCOMPARE(refreshes.at(0).at(1).toInt(), 2);
         QCOMPARE(refreshes.at(1).at(0).value<UpdateKind>(), UpdateKind::Current);
         QCOMPARE(f.state.bank(2).switchLetters, std::string("OOCCOOCC"));
-        QCOMPARE(locked(f.state, [&] { return f.state.link.shownBankCount; }), 3);
+        QCOMPARE(locked(f.state, [](StateValues &v) { return v.link.shownBankCount; }), 3);
         QVERIFY(!f.link.tmOpenComError().isActive());
     }
 
@@ -191,8 +192,9 @@ private slots:
         QCOMPARE(counts.at(1).at(0).toInt(), 5);
         QCOMPARE(counts.at(1).at(1).toInt(), 2);
         QCOMPARE(f.state.bank(5).switchLetters, std::string("CCCCCCCC"));
-        QCOMPARE(locked(f.state, [&] { return f.state.schedules.committedOn[4][0].enabled; }),
-                 std::uint8_t(0));
+        QCOMPARE(
+            locked(f.state, [](StateValues &v) { return v.schedules.committedOn[4][0].enabled; }),
+            std::uint8_t(0));
     }
 
     void watchdogLosesTheLinkOnce()
@@ -204,7 +206,7 @@ private slots:
         QSignalSpy closed(&f.link, &LinkController::portClosed);
         f.link.startLink("fake");
         f.line->feed("/xyz\\/M2\\");
-        QTRY_VERIFY(locked(f.state, [&] { return f.state.link.linkUp; }));
+        QTRY_VERIFY(f.state.linkUp());
         f.link.tmOpenComErrorTimer();
         QCOMPARE(f.dialogs.messages, QStringList { "|" + kLinkLostMessage });
         QCOMPARE(hidden.count(), 1);
@@ -212,7 +214,7 @@ private slots:
         QCOMPARE(resets.count(), 1);
         QCOMPARE(closed.count(), 1);
         QVERIFY(!f.link.isPortOpen());
-        QVERIFY(!locked(f.state, [&] { return f.state.link.linkUp; }));
+        QVERIFY(!f.state.linkUp());
         QCOMPARE(f.state.bankCount(), 0);
         QVERIFY(!f.link.tmQuery().isActive());
         QVERIFY(!f.link.tmOpenComError().isActive());
@@ -247,7 +249,7 @@ private slots:
         Fixture f;
         f.link.startLink("fake");
         f.line->hangUp();
-        QTest::qWait(500);
+        testing::settle(500ms);
         QVERIFY2(f.line->waits() <= 15, qPrintable(QString::number(f.line->waits())));
         f.link.closeLink();
     }
@@ -258,15 +260,14 @@ private slots:
         f.link.startLink("fake");
         const std::string first = frames::scheduleEntry('T', 2, 3, 1, 0, 4, 30);
         const std::string second = frames::scheduleClear(2, 4, 1);
-        {
-            std::lock_guard lock(f.state.mutex);
-            f.state.link.bankCount = f.state.link.shownBankCount = 2;
-            f.state.transferQueue = { first, second };
-        }
+        locked(f.state, [&](StateValues &v) {
+            v.link.bankCount = v.link.shownBankCount = 2;
+            v.transferQueue = { first, second };
+        });
         f.line->feed("/E0231\\");
         QTRY_VERIFY(toList(f.line->written()).contains(QString::fromStdString(second)));
         const auto queued = [&] {
-            return locked(f.state, [&] { return f.state.transferQueue.size(); });
+            return locked(f.state, [](StateValues &v) { return v.transferQueue.size(); });
         };
         QCOMPARE(queued(), std::size_t(1));
         f.line->feed("/Q0241\\");
@@ -286,7 +287,7 @@ private slots:
         f.link.startLink("fake");
         f.line->feed("Please send firmware image\r|\b|\b");
         QTRY_COMPARE(kinds.size(), 1);
-        QTest::qWait(50);
+        testing::settle(50ms);
         QCOMPARE(kinds, QList<UpdateKind> { UpdateKind::LoaderPrompt });
         f.line->feed("|\b");
         QTRY_COMPARE(kinds.size(), 2);

@@ -4,9 +4,12 @@
 #include <QtTest>
 
 #include <atomic>
+#include <fcntl.h>
 #include <random>
 
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
+#include "common/sharedstateaccess.h"
 #include "common/simhelpers.h"
 #include "link/linkcontroller.h"
 #include "link/probe.h"
@@ -38,12 +41,6 @@ const QString kSetupPass = "Setup                                  PASS";
 const QString kDetectPass = "Detect KESTRANE Relaybox ............  PASS";
 const QString kDetectFail = "Detect KESTRANE Relaybox ............  FAIL";
 const QString kClosePass = "Close                                  PASS";
-
-template<typename F> auto locked(SharedState &state, F read)
-{
-    std::lock_guard lock(state.mutex);
-    return read();
-}
 
 // A link controller of its own, with the timers a test gives it.
 struct Link
@@ -89,7 +86,7 @@ private slots:
         for (int bank = 1; bank <= 3; ++bank)
             QCOMPARE(state.bank(bank).versionText, std::string("1234"));
         QCOMPARE(state.bank(4).versionText, std::string());
-        QVERIFY(!state.link.loaderMode);
+        QVERIFY(!state.loaderMode());
         QCOMPARE(testing::receivedFrames(*simulated), (QStringList { "/uni\\", "/VER\\" }));
     }
 
@@ -121,7 +118,12 @@ private slots:
         auto port = makeSerialPort();
         // Something answers, but not with the switch's five bytes.
         std::thread noise([&] {
-            std::this_thread::sleep_for(50ms);
+            // While the probe waits for the answer to its first frame.
+            simulated->waitForLine(
+                [](const std::string &line) {
+                    return line.find(" RX /uni\\") != std::string::npos;
+                },
+                5000ms);
             simulated->command("raw 2f78797a7a5c");
         });
         const bool found = probePort(*port, simulated->path(), log, state, kQuickProbe);
@@ -141,7 +143,7 @@ private slots:
         auto port = makeSerialPort();
         QVERIFY(probePort(*port, simulated->path(), log, state, kQuickProbe));
         QCOMPARE(log.lines, (QStringList { kOpenPass, kSetupPass, kDetectPass }));
-        QVERIFY(state.link.loaderMode);
+        QVERIFY(state.loaderMode());
         QCOMPARE(testing::receivedFrames(*simulated), QStringList { "/uni\\" });
     }
 
@@ -163,6 +165,8 @@ private slots:
         std::thread device([&] {
             while (!stop && terminal.receive(5, 50) != "/uni\\") { }
             terminal.send("/xyz\\");
+            // A blocking write would hang here for good once the probe stops reading.
+            ::fcntl(terminal.master(), F_SETFL, ::fcntl(terminal.master(), F_GETFL) | O_NONBLOCK);
             std::mt19937 random(7);
             std::string noise(64, ' ');
             while (!stop) {
@@ -304,7 +308,7 @@ private slots:
         simulated->command("silent on");
         QTRY_VERIFY_WITH_TIMEOUT(!link.isPortOpen(), 3000);
         QCOMPARE(dialogs.messages, QStringList { "|" + kLinkLostMessage });
-        QTest::qWait(300);
+        testing::settle(300ms);
         QCOMPARE(dialogs.messages.size(), 1);
     }
 

@@ -1,9 +1,11 @@
 #include <QtTest>
 
+#include "common/sharedstateaccess.h"
 #include "link/frames.h"
 #include "link/receiver.h"
 
 using namespace relaybox;
+using relaybox::testing::unguarded;
 
 namespace {
 
@@ -59,7 +61,7 @@ private slots:
         for (int bank = 0; bank < kBankRecordCount; ++bank)
             QCOMPARE(bankSummary(state, bank),
                      QStringLiteral("%1 GGGGGGGG CCCCCCCC 0 []").arg(bank));
-        QCOMPARE(state.link.replyBank, 1);
+        QCOMPARE(unguarded(state).link.replyBank, 1);
         QCOMPARE(state.bankCount(), 0);
     }
 
@@ -152,7 +154,7 @@ private slots:
             QCOMPARE(receive(fresh, stream, cut),
                      (QStringList { "4:0", "7:0", "7:0", "7:0", "7:0", "5:0", "0:1" }));
             QCOMPARE(fresh.bankCount(), 2);
-            QVERIFY(!fresh.link.rawReceive);
+            QVERIFY(!unguarded(fresh).link.rawReceive);
         }
     }
 
@@ -167,16 +169,16 @@ private slots:
     {
         SharedState state;
         receive(state, "/abc\\");
-        QVERIFY(state.link.loaderMode);
+        QVERIFY(state.loaderMode());
         receive(state, "/OK\\");
-        QVERIFY(!state.link.loaderMode);
+        QVERIFY(!state.loaderMode());
     }
 
     void lastLineIsEveryLine()
     {
         SharedState state;
         receive(state, "/M2\\/nothing we know\\");
-        QCOMPARE(QString::fromStdString(state.link.lastLine), QStringLiteral("nothing we know"));
+        QCOMPARE(QString::fromStdString(state.lastLine()), QStringLiteral("nothing we know"));
     }
 
     // A set reply releases the head it answers; the receiver drops the last node itself and
@@ -222,35 +224,35 @@ private slots:
         QFETCH(int, left);
         SharedState state;
         for (const QString &frame : queue)
-            state.transferQueue.push_back(frame.toStdString());
+            unguarded(state).transferQueue.push_back(frame.toStdString());
         QCOMPARE(receive(state, reply), updates);
-        QCOMPARE(int(state.transferQueue.size()), left);
+        QCOMPARE(int(unguarded(state).transferQueue.size()), left);
     }
 
     void scheduleRepliesReachBothTables()
     {
         SharedState state;
         receive(state, "/M2\\/E0231\\");
-        QCOMPARE(int(state.schedules.committedOn[1][2].enabled), 1);
-        QCOMPARE(int(state.schedules.editorOn[1][2].enabled), 1);
+        QCOMPARE(int(unguarded(state).schedules.committedOn[1][2].enabled), 1);
+        QCOMPARE(int(unguarded(state).schedules.editorOn[1][2].enabled), 1);
         receive(state, "/Q0231\\");
-        QCOMPARE(int(state.schedules.committedOn[1][2].enabled), 0);
-        QCOMPARE(int(state.schedules.editorOn[1][2].enabled), 0);
+        QCOMPARE(int(unguarded(state).schedules.committedOn[1][2].enabled), 0);
+        QCOMPARE(int(unguarded(state).schedules.editorOn[1][2].enabled), 0);
 
         receive(state, "/T0110 002 30 15\\");
-        const ScheduleEntry &off = state.schedules.committedOff[0][0];
+        const ScheduleEntry &off = unguarded(state).schedules.committedOff[0][0];
         QCOMPARE(off.mode, int(ModeAt));
         QCOMPARE(off.hour, 12);
         QCOMPARE(off.minute, 31);
         QCOMPARE(off.appliedSecond, 5);
-        QCOMPARE(state.schedules.editorOff[0][0], off);
+        QCOMPARE(unguarded(state).schedules.editorOff[0][0], off);
     }
 
     void negativeEntryReportIgnored()
     {
         SharedState state;
         receive(state, "/T011-1 -5 00\\");
-        QCOMPARE(state.schedules.committedOn[0][0], ScheduleEntry {});
+        QCOMPARE(unguarded(state).schedules.committedOn[0][0], ScheduleEntry {});
     }
 
     void linkResetForgetsTheKnownBanks()
@@ -258,18 +260,18 @@ private slots:
         SharedState state;
         receive(state,
                 "/M5\\/S05 GGGGGGGG OOOOOOOO 2.5\\/V05 1203\\/E0511\\/abc\\Please send it now\r\n");
-        state.transferQueue.push_back("/Q0000\\");
-        state.link.pollCount = 7;
-        resetLinkState(state);
+        unguarded(state).transferQueue.push_back("/Q0000\\");
+        unguarded(state).link.pollCount = 7;
+        state.resetLink();
 
         QCOMPARE(state.bankCount(), 0);
         QCOMPARE(bankSummary(state, 5), QStringLiteral("5 GGGGGGGG CCCCCCCC 0 []"));
-        QCOMPARE(state.schedules.committedOn[4][0], ScheduleEntry {});
-        QVERIFY(state.transferQueue.empty());
-        QVERIFY(!state.link.loaderMode);
-        QVERIFY(!state.link.rawReceive);
-        QCOMPARE(state.link.pollCount, 0);
-        QCOMPARE(state.link.shownBankCount, 0);
+        QCOMPARE(unguarded(state).schedules.committedOn[4][0], ScheduleEntry {});
+        QVERIFY(unguarded(state).transferQueue.empty());
+        QVERIFY(!state.loaderMode());
+        QVERIFY(!unguarded(state).link.rawReceive);
+        QCOMPARE(unguarded(state).link.pollCount, 0);
+        QCOMPARE(unguarded(state).link.shownBankCount, 0);
     }
 };
 

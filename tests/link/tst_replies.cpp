@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "link/receiver.h"
 #include "link/reply.h"
 
 using namespace relaybox;

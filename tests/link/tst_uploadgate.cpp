@@ -3,11 +3,13 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "link/frames.h"
 #include "link/linkcontroller.h"
 
 using namespace relaybox;
 using relaybox::testing::FakeLine;
+using relaybox::testing::locked;
 
 // While a firmware upload holds the line, the link writes nothing but the upload's own bytes,
 // whoever asks; the hold ends with the upload or with the link.
@@ -45,10 +47,7 @@ private slots:
         QVERIFY(!link.sendFrame(frames::portSwitch(true, 1, 1)));
         QVERIFY(!link.sendBytes(&byte, 1));
         link.tmQueryTimer(); // a poll that falls due
-        {
-            std::lock_guard lock(state.mutex);
-            state.transferQueue = { "/S01A1\\", "/S01B1\\" };
-        }
+        locked(state, [](StateValues &v) { v.transferQueue = { "/S01A1\\", "/S01B1\\" }; });
         link.startOfLinkAnnouncement();
         const std::string start = frames::upgradeStart();
         QVERIFY(link.sendUploadBytes(start.data(), start.size()));

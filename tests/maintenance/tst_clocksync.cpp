@@ -2,12 +2,15 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
+#include "common/sharedstateaccess.h"
 #include "link/frames.h"
 #include "maintenance/clocksync.h"
 
 using namespace relaybox;
 using namespace std::chrono_literals;
 using relaybox::testing::FakeLine;
+using relaybox::testing::locked;
 
 Q_DECLARE_METATYPE(relaybox::LocalTime)
 
@@ -34,14 +37,14 @@ struct Fixture
 
     void enableTimer(int bankIndex, int port, bool powerOn)
     {
-        std::lock_guard lock(state.mutex);
-        state.schedules.committed(powerOn)[bankIndex][port].enabled = 1;
+        locked(state, [&](StateValues &v) {
+            v.schedules.committed(powerOn)[bankIndex][port].enabled = 1;
+        });
     }
 
     void setBankCount(int count)
     {
-        std::lock_guard lock(state.mutex);
-        state.link.bankCount = state.link.shownBankCount = count;
+        locked(state, [&](StateValues &v) { v.link.bankCount = v.link.shownBankCount = count; });
     }
 
     SharedState state;
@@ -132,8 +135,7 @@ private slots:
             QCOMPARE(framesAtBox.front().size(), 1); // the frame went out before the box
             QCOMPARE(f.dialogs.icons.front(), MessageIcon::Information);
         }
-        std::lock_guard lock(f.state.mutex);
-        QVERIFY(!f.state.link.firstClockSet);
+        QVERIFY(!locked(f.state, [](StateValues &v) { return v.link.firstClockSet; }));
     }
 
     void newLinkWarnsAgain()
@@ -169,7 +171,7 @@ private slots:
         f.line->feed("/err\\");
         QTRY_COMPARE(f.dialogs.messages.size(), 1);
         f.line->feed("/err\\");
-        QTest::qWait(100);
+        testing::settle(100ms);
         QCOMPARE(f.dialogs.messages, QStringList { kClockFailure });
         QCOMPARE(f.dialogs.icons.front(), MessageIcon::Information);
 
@@ -266,7 +268,7 @@ private slots:
         QVERIFY(clockFrames(*f.line).isEmpty());
         if (linkReset) {
             f.link.closeLink();
-            QTest::qWait(150);
+            testing::settle(150ms);
             QVERIFY(!f.sync.tmSetRTC().isActive());
             QVERIFY(clockFrames(*f.line).isEmpty());
             return;

@@ -2,6 +2,8 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/settle.h"
+#include "common/sharedstateaccess.h"
 #include "eventwait.h"
 #include "maintenance/clocksync.h"
 #include "maintenance/firmwareupgrade.h"
@@ -10,6 +12,7 @@
 using namespace relaybox;
 using namespace std::chrono_literals;
 using relaybox::testing::FakeLine;
+using relaybox::testing::locked;
 
 namespace {
 
@@ -92,16 +95,11 @@ struct Fixture
         events << event;
     }
 
-    bool loaderMode() const
-    {
-        std::lock_guard lock(state.mutex);
-        return state.link.loaderMode;
-    }
+    bool loaderMode() const { return state.loaderMode(); }
 
     bool rawReceive() const
     {
-        std::lock_guard lock(state.mutex);
-        return state.link.rawReceive;
+        return locked(state, [](const StateValues &v) { return v.link.rawReceive; });
     }
 
     void prompt()
@@ -173,7 +171,7 @@ private slots:
 
         f.upgrade.Upgrade1Click();
 
-        QCOMPARE(f.dialogs.filters, QStringList { "x files(*.x)|*.x" });
+        QCOMPARE(f.dialogs.filters(), QStringList { "x files(*.x)|*.x" });
         QCOMPARE(f.sent(),
                  upgradeSent ? std::vector<std::string> { "/UPGRADE\\" }
                              : std::vector<std::string> {});
@@ -233,7 +231,7 @@ private slots:
 
         f.line->feed("/\b-\b\\\b");
         QTRY_VERIFY(f.upgrade.tmUpgradeTimeOut().isActive());
-        QTest::qWait(50);
+        testing::settle(50ms);
         QCOMPARE(f.imageSent(), expected);
         QCOMPARE(f.progress.size(), spinners + 1);
     }
@@ -246,15 +244,14 @@ private slots:
         f.linkUp();
         f.line->feed("/M2\\");
         QTRY_COMPARE(f.state.bankCount(), 2);
-        {
-            std::lock_guard lock(f.state.mutex);
-            f.state.schedules.committedOn[0][3].enabled = 1;
-            f.state.schedules.editorOff[1][7].enabled = 1;
-            f.state.schedules.committedOn[2][0].enabled = 1; // bank 3 is not in the chain
-            f.state.banks[1].versionText = "1203";
-            f.state.banks[2].versionText = "1203";
-            f.state.link.loaderMode = true;
-        }
+        locked(f.state, [](StateValues &v) {
+            v.schedules.committedOn[0][3].enabled = 1;
+            v.schedules.editorOff[1][7].enabled = 1;
+            v.schedules.committedOn[2][0].enabled = 1; // bank 3 is not in the chain
+            v.banks[1].versionText = "1203";
+            v.banks[2].versionText = "1203";
+            v.link.loaderMode = true;
+        });
         f.dialogs.files.push_back(f.imageFile(30));
         f.upgrade.Upgrade1Click();
         f.prompt();
@@ -266,12 +263,15 @@ private slots:
         bool clearedAtBox = false;
         f.dialogs.onMessage = [&] {
             f.note("box " + f.dialogs.messages.back());
-            std::lock_guard lock(f.state.mutex);
-            const ScheduleTables &tables = f.state.schedules;
-            clearedAtBox = !tables.committedOn[0][3].enabled && !tables.editorOff[1][7].enabled
-                && tables.committedOn[2][0].enabled
-                && f.state.banks[1].versionText == "Wait a minute"
-                && f.state.banks[2].versionText == "Wait a minute"
+            clearedAtBox = locked(f.state,
+                                  [](StateValues &v) {
+                                      const ScheduleTables &tables = v.schedules;
+                                      return !tables.committedOn[0][3].enabled
+                                          && !tables.editorOff[1][7].enabled
+                                          && tables.committedOn[2][0].enabled
+                                          && v.banks[1].versionText == "Wait a minute"
+                                          && v.banks[2].versionText == "Wait a minute";
+                                  })
                 && !f.upgrade.tmUpgradeTimeOut().isActive();
         };
         f.line->feed("Version 1.2.4 loaded OK\n");
@@ -283,11 +283,11 @@ private slots:
                                 "clear log", "frame /VER\\", "frame /EN001\\", "end" }));
         QCOMPARE(f.dialogs.icons.back(), MessageIcon::None);
         QVERIFY(clearedAtBox);
-        std::lock_guard lock(f.state.mutex);
-        QVERIFY(!f.state.link.linkAnnounced);
-        QCOMPARE(f.state.link.pollCount, 0);
-        QVERIFY(!f.state.link.rawReceive);
-        QVERIFY(!f.state.link.loaderMode);
+        const LinkVariables link = locked(f.state, [](StateValues &v) { return v.link; });
+        QVERIFY(!link.linkAnnounced);
+        QCOMPARE(link.pollCount, 0);
+        QVERIFY(!link.rawReceive);
+        QVERIFY(!link.loaderMode);
     }
 
     // The loader reports a failure: the message, the file dialog again, and a cancelled repair
@@ -301,7 +301,7 @@ private slots:
         QTRY_COMPARE(f.dialogs.messages.size(), 2);
         QCOMPARE(f.dialogs.messages, (QStringList { kFailure, kReload }));
         QCOMPARE(f.dialogs.icons, (std::vector { MessageIcon::None, MessageIcon::Error }));
-        QCOMPARE(f.dialogs.filters, QStringList { kFirmwareFilter });
+        QCOMPARE(f.dialogs.filters(), QStringList { kFirmwareFilter });
         QVERIFY(f.link.isPortOpen()); // the link waits before it ends
         // What the loader says meanwhile is dropped.
         f.line->feed("/abc\\");
@@ -356,7 +356,7 @@ private slots:
         f.line->feed("Fail\n");
         QTRY_COMPARE(f.dialogs.messages, QStringList { kFailure });
         QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());
-        QTest::qWait(300);
+        testing::settle(300ms);
         QVERIFY(f.link.isPortOpen());
         QCOMPARE(f.dialogs.messages.size(), 1);
     }
@@ -462,18 +462,16 @@ private slots:
     {
         Fixture f;
         f.linkUp();
-        {
-            std::lock_guard lock(f.state.mutex);
-            f.state.transferQueue = { "/Q0111\\", "/T0121 0010000\\" };
-        }
+        locked(f.state, [](StateValues &v) {
+            v.transferQueue = { "/Q0111\\", "/T0121 0010000\\" };
+        });
         f.dialogs.files.push_back(f.imageFile(21));
         f.upgrade.Upgrade1Click();
         f.line->feed("/Q0111\\"); // the switch answers the head before its loader starts
         f.prompt();
         QTRY_COMPARE(f.imageSent().size(), 20);
         const auto queued = [&] {
-            std::lock_guard lock(f.state.mutex);
-            return f.state.transferQueue.size();
+            return locked(f.state, [](StateValues &v) { return v.transferQueue.size(); });
         };
         QCOMPARE(queued(), std::size_t(2));
         f.line->feed("|\bVersion 1.2.4 loaded OK\n");
@@ -517,7 +515,7 @@ private slots:
         f.prompt();
         QTRY_COMPARE(f.imageSent().size(), 20);
         f.upgrade.Upgrade1Click();
-        QCOMPARE(f.dialogs.filters.size(), 1);
+        QCOMPARE(f.dialogs.filters().size(), 1);
         if (end == "completed") {
             f.line->feed("|\b|\b|\b|\b|\b");
             QTRY_COMPARE(f.imageSent(), imageBytes(25));
@@ -537,13 +535,10 @@ private slots:
             f.link.closeLink();
             f.linkUp();
         }
-        {
-            std::lock_guard lock(f.state.mutex);
-            f.state.link.loaderMode = true;
-        }
+        locked(f.state, [](StateValues &v) { v.link.loaderMode = true; });
         f.prompt();
         f.line->feed("|\b|\b|\b");
-        QTest::qWait(100);
+        testing::settle(100ms);
         QVERIFY(f.sent().empty());
         QVERIFY(!f.link.uploadHoldsLine());
         QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());
@@ -557,7 +552,7 @@ private slots:
         f.linkUp();
         f.line->feed("Please send firmware image\r|\b");
         QTRY_VERIFY(f.rawReceive());
-        QTest::qWait(50);
+        testing::settle(50ms);
         QVERIFY(f.sent().empty());
         QVERIFY(f.events.isEmpty());
         QVERIFY(!f.upgrade.tmUpgradeTimeOut().isActive());

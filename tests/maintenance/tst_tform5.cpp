@@ -5,10 +5,12 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "maintenance/firmwareupgrade.h"
 #include "maintenance/tform5.h"
 
 using namespace relaybox;
+using relaybox::testing::locked;
 
 namespace {
 
@@ -91,10 +93,7 @@ private slots:
         QVERIFY(link.startLink("fake"));
         dialogs.files.push_back(file.fileName());
         upgrade.Upgrade1Click();
-        {
-            std::lock_guard lock(state.mutex);
-            state.link.lastLine = "Kavtron Loader V2";
-        }
+        locked(state, [](StateValues &v) { v.link.lastLine = "Kavtron Loader V2"; });
         upgrade.handleUpdate({ UpdateKind::LoaderText, 0 });
         upgrade.handleUpdate({ UpdateKind::LoaderPrompt, 0 });
         QVERIFY(form.isVisible());
@@ -107,10 +106,7 @@ private slots:
         QVERIFY(!form.isVisible());
         QCOMPARE(form.Memo1->toPlainText(), "Kavtron Loader V2");
 
-        {
-            std::lock_guard lock(state.mutex);
-            state.link.lastLine = "Version 1.2.4 loaded OK";
-        }
+        locked(state, [](StateValues &v) { v.link.lastLine = "Version 1.2.4 loaded OK"; });
         form.show();
         upgrade.handleUpdate({ UpdateKind::Completion, 0 });
         QVERIFY(!form.isVisible());

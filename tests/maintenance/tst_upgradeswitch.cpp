@@ -73,11 +73,9 @@ struct Bench
 
     bool start()
     {
-        if (loaderAtConnect) {
-            // As the detection probe leaves it when the switch answered as its loader.
-            std::lock_guard lock(state.mutex);
-            state.link.loaderMode = true;
-        }
+        // As the detection probe leaves it when the switch answered as its loader.
+        if (loaderAtConnect)
+            state.noteIdentifyAnswer(true);
         return device && link.startLink(device->path());
     }
 

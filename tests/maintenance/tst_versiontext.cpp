@@ -73,8 +73,8 @@ private slots:
     void showBankVersion()
     {
         SharedState state;
-        state.banks[1].versionText = "1203";
-        state.banks[4].versionText = "Wait a minute";
+        state.storeVersionText(1, "1203");
+        state.storeVersionText(4, "Wait a minute");
         testing::ScriptedDialogs dialogs;
         BankVersionDisplay display(state, dialogs);
         display.ShowBankVersion(4);

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <thread>
 
+#include "common/settle.h"
 #include "common/simwindow.h"
 #include "panel/loadhistorytool.h"
 #include "panel/loadhistorywindow.h"
@@ -16,6 +17,7 @@
 #include "sharing/linesharing.h"
 
 using namespace relaybox;
+using namespace std::chrono_literals;
 using testing::SimWindow;
 
 namespace {
@@ -51,12 +53,12 @@ private slots:
         QVERIFY(w.link());
         w.form->show();
         w.form->link().tmQuery().stop(); // the test polls
-        QTest::qWait(300);
+        testing::settle(300ms); // the last poll's status lines are in
         QCOMPARE(ringOn(*w.form, 2), Ring::None);
 
         QTest::mouseClick(w.form->panels().panel(1)->button(2), Qt::LeftButton);
         QVERIFY(w.simSaw("/O012\\"));
-        QTest::qWait(300);
+        testing::settle(300ms);
         QCOMPARE(ringOn(*w.form, 2), Ring::Amber);
         QCOMPARE(w.state.bank(1).switchLetters, std::string("CCCCCCCC"));
 
@@ -74,7 +76,7 @@ private slots:
         w.form->show();
         w.simulated->command("stuck 1 3 on");
         w.form->link().tmQuery().stop();
-        QTest::qWait(300); // the last poll's status lines are in
+        testing::settle(300ms); // the last poll's status lines are in
 
         QTest::mouseClick(w.form->panels().panel(1)->button(3), Qt::LeftButton);
         QVERIFY(w.simSaw("/O013\\"));
@@ -83,7 +85,7 @@ private slots:
             w.form->link().tmQueryTimer();
             QTRY_COMPARE(testing::receivedFrames(*w.simulated).count(QStringLiteral("/C\\")),
                          seen + 1);
-            QTest::qWait(300); // its status lines arrive and are handled
+            testing::settle(300ms); // its status lines arrive and are handled
         };
         poll();
         QCOMPARE(ringOn(*w.form, 3), Ring::Amber);
@@ -154,7 +156,7 @@ private slots:
         w.simulated->command("banks 2");
         QTRY_COMPARE_WITH_TIMEOUT(window->seriesCount(), 2, 3000);
         w.form->mlDisconnectClick();
-        QTest::qWait(400);
+        testing::settle(400ms);
         QCOMPARE(window->seriesCount(), 2);
         QVERIFY(tool.history().sampleCount(2) >= 2);
 

@@ -7,6 +7,7 @@
 
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "link/linkmessages.h"
 #include "panel/bankpanel.h"
 #include "panel/mainmenu.h"
@@ -15,6 +16,7 @@
 #include "resources/panelart.h"
 
 using namespace relaybox;
+using relaybox::testing::locked;
 using testing::FakeLine;
 
 Q_DECLARE_METATYPE(relaybox::OpenError)
@@ -45,16 +47,9 @@ struct Window
         form = std::make_unique<TForm1>(std::move(environment));
     }
 
-    template<typename F> auto locked(F read)
-    {
-        std::lock_guard lock(state.mutex);
-        return read();
-    }
-
     int shownBankCount()
     {
-        std::lock_guard lock(state.mutex);
-        return state.link.shownBankCount;
+        return locked(state, [](StateValues &v) { return v.link.shownBankCount; });
     }
 
     // A link straight to the fake line, the switch reporting `banks` banks.
@@ -228,18 +223,22 @@ private slots:
         Window w;
         w.link(2);
         w.line->feed("/S02 GGFGGGGG\\");
-        QTRY_VERIFY(w.locked([&] { return w.state.schedules.committedOn[1][2].invalid == 1; }));
-        QVERIFY(w.locked([&] { return w.state.schedules.committedOff[1][2].invalid == 1; }));
-        QVERIFY(w.locked([&] { return w.state.schedules.committedOn[1][1].invalid == 0; }));
+        const auto invalid = [&](bool powerOn, int port) {
+            return locked(w.state, [&](StateValues &v) {
+                return v.schedules.committed(powerOn)[1][port].invalid;
+            });
+        };
+        QTRY_VERIFY(invalid(true, 2) == 1);
+        QVERIFY(invalid(false, 2) == 1);
+        QVERIFY(invalid(true, 1) == 0);
     }
 
     void flashTickCountsDown()
     {
         Window w;
         w.link(1);
-        {
-            std::lock_guard lock(w.state.mutex);
-            ScheduleEntry &entry = w.state.schedules.committedOn[0][2];
+        locked(w.state, [](StateValues &v) {
+            ScheduleEntry &entry = v.schedules.committedOn[0][2];
             entry.enabled = 1;
             entry.mode = ModeAfter;
             entry.hour = 1;
@@ -248,7 +247,7 @@ private slots:
             entry.appliedHour = 10;
             entry.appliedMinute = 0;
             entry.appliedSecond = 20;
-        }
+        });
         w.clock.set({ 2026, 12, 7, 10, 5, 10, 2 });
         auto *label = w.find<QLabel>(QStringLiteral("lblShowTime13"));
         w.form->tmFlash1Timer();

@@ -8,12 +8,14 @@
 #include <QTabBar>
 #include <QtTest>
 
+#include "common/sharedstateaccess.h"
 #include "common/simwindow.h"
 #include "resources/panelart.h"
 #include "schedule/tform4.h"
 
 using namespace relaybox;
 using namespace std::chrono_literals;
+using relaybox::testing::locked;
 using testing::SimWindow;
 
 namespace {
@@ -71,8 +73,7 @@ QStringList timerFrames(SimWindow &w)
 
 ScheduleEntry committedOn(SimWindow &w, int bank, int port)
 {
-    std::lock_guard lock(w.state.mutex);
-    return w.state.schedules.committedOn[bank][port];
+    return locked(w.state, [&](StateValues &v) { return v.schedules.committedOn[bank][port]; });
 }
 
 } // namespace

@@ -9,15 +9,18 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "link/linkstate.h"
 #include "schedule/digitkeyfilter.h"
 #include "schedule/schedulefile.h"
 #include "schedule/scheduletransfer.h"
-#include "schedule/scriptedoperatordialogs.h"
 #include "schedule/tform4.h"
 #include "schedule/updown.h"
 
 using namespace relaybox;
+using relaybox::testing::locked;
+using relaybox::testing::unguarded;
 
 namespace {
 
@@ -48,14 +51,15 @@ struct Fixture
 {
     explicit Fixture(int banks)
     {
-        state.link.bankCount = banks;
+        unguarded(state).link.bankCount = banks;
         for (int bank = 1; bank <= banks; ++bank)
             form.appendBankTab(bank);
         form.selectFirstBankTab();
         QObject::connect(&form, &TForm4::transferRequested, &form, [this] {
-            std::lock_guard lock(state.mutex);
-            for (const std::string &frame :
-                 returnToTransfer(state.schedules, state.link.bankCount, clock.now()))
+            const auto sent = locked(state, [this](StateValues &v) {
+                return returnToTransfer(v.schedules, v.link.bankCount, clock.now());
+            });
+            for (const std::string &frame : sent)
                 frames << QString::fromStdString(frame);
         });
     }
@@ -111,7 +115,7 @@ struct Fixture
 
     SharedState state;
     FixedClock clock { kMonday1000 };
-    ScriptedOperatorDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     TForm4 form { state, clock, dialogs };
     QStringList frames;
 };
@@ -188,9 +192,10 @@ private slots:
     void fillsFromTheCommittedTables()
     {
         Fixture f(1);
-        f.state.schedules.committedOn[0][2] = confirmed(ModeAt, 8, 15);
-        f.state.schedules.committedOff[0][0] = confirmed(ModeEveryDay, 6, 0, BankScope);
-        f.state.schedules.editorOn[0][5] = confirmed(ModeAt, 1, 0); // an edit never applied
+        unguarded(f.state).schedules.committedOn[0][2] = confirmed(ModeAt, 8, 15);
+        unguarded(f.state).schedules.committedOff[0][0] = confirmed(ModeEveryDay, 6, 0, BankScope);
+        unguarded(f.state).schedules.editorOn[0][5] =
+            confirmed(ModeAt, 1, 0); // an edit never applied
         f.form.show();
 
         QCOMPARE(f.row(4), QStringLiteral("xLe At NULL 8:15"));
@@ -201,7 +206,7 @@ private slots:
         QCOMPARE(f.row(11), QStringLiteral("xLe Every day NULL 6:0"));
         for (int row = 12; row < 20; ++row)
             QCOMPARE(f.row(row), QStringLiteral("xLG Every day NULL 6:0"));
-        QCOMPARE(f.state.schedules.editorOn[0][5], ScheduleEntry {});
+        QCOMPARE(unguarded(f.state).schedules.editorOn[0][5], ScheduleEntry {});
     }
 
     void tickingAHeadRowCascades()
@@ -271,9 +276,8 @@ private slots:
             QVERIFY(f.box(secondRow)->isChecked());
             return;
         }
-        QCOMPARE(f.dialogs.messageTexts(), QStringList { message });
-        QCOMPARE(f.dialogs.messages[0].title, QString());
-        QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::Error);
+        QCOMPARE(f.dialogs.messages, QStringList { QLatin1Char('|') + message }); // no title
+        QCOMPARE(f.dialogs.icons[0], MessageIcon::Error);
         // Unticked, still editable, and not collected as a change.
         QVERIFY(!f.box(secondRow)->isChecked());
         QVERIFY(f.mode(secondRow)->isEnabled());
@@ -281,8 +285,8 @@ private slots:
         f.button("Apply")->click();
         const int port = secondRow % 10 - 2;
         if (port >= 0) {
-            const ScheduleTable &table =
-                secondRow < 10 ? f.state.schedules.editorOn : f.state.schedules.editorOff;
+            const ScheduleTable &table = secondRow < 10 ? unguarded(f.state).schedules.editorOn
+                                                        : unguarded(f.state).schedules.editorOff;
             QCOMPARE(table[0][port].pending, std::uint8_t(0));
         }
     }
@@ -337,7 +341,7 @@ private slots:
         QCOMPARE(f.dialogs.messageTexts(),
                  message.isEmpty() ? QStringList {} : QStringList { message });
         if (!message.isEmpty())
-            QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::None);
+            QCOMPARE(f.dialogs.icons[0], MessageIcon::None);
         QCOMPARE(field->text(), text);
     }
 
@@ -396,7 +400,7 @@ private slots:
     void clearAllThenApply()
     {
         Fixture f(2);
-        ScheduleTables &tables = f.state.schedules;
+        ScheduleTables &tables = unguarded(f.state).schedules;
         tables.committedOn[0][0] = confirmed(ModeAt, 7, 0, BankScope);
         tables.committedOn[1][3] = confirmed(ModeAt, 7, 0);
         tables.committedOff[0][5] = confirmed(ModeAt, 9, 0);
@@ -416,8 +420,8 @@ private slots:
     void clearBankUnticksTheShownRows()
     {
         Fixture f(2);
-        f.state.schedules.committedOn[0][1] = confirmed(ModeAt, 7, 0);
-        f.state.schedules.committedOn[1][1] = confirmed(ModeAt, 7, 0);
+        unguarded(f.state).schedules.committedOn[0][1] = confirmed(ModeAt, 7, 0);
+        unguarded(f.state).schedules.committedOn[1][1] = confirmed(ModeAt, 7, 0);
         f.form.show();
         f.button("btnOneClear1")->click();
         QVERIFY(!f.box(3)->isChecked());
@@ -438,15 +442,16 @@ private slots:
         file.close();
 
         Fixture f(2);
-        f.state.schedules.committedOn[0][5] = confirmed(ModeAt, 7, 0);
+        unguarded(f.state).schedules.committedOn[0][5] = confirmed(ModeAt, 7, 0);
         f.form.show();
-        f.dialogs.openNames.enqueue(path);
+        f.dialogs.files.push_back(path);
         f.button("btnLoad")->click();
-        QCOMPARE(f.dialogs.openRequests.size(), 1);
-        QCOMPARE(f.dialogs.openRequests[0].filter,
-                 QStringLiteral("power file(.pwr)|*.pwr|all file(*.*)|*.*"));
-        QCOMPARE(f.dialogs.openRequests[0].defaultSuffix, QStringLiteral(".pwr"));
-        QCOMPARE(f.dialogs.openRequests[0].fileName, QStringLiteral("default0"));
+        QCOMPARE(f.dialogs.fileRequests.size(), 1);
+        const auto &request = f.dialogs.fileRequests[0];
+        QCOMPARE(request.kind, testing::ScriptedDialogs::FileRequest::Open);
+        QCOMPARE(request.filter, QStringLiteral("power file(.pwr)|*.pwr|all file(*.*)|*.*"));
+        QCOMPARE(request.defaultSuffix, QStringLiteral(".pwr"));
+        QCOMPARE(request.fileName, QStringLiteral("default0"));
         QCOMPARE(f.row(4), QStringLiteral("xLe At NULL 8:15"));
         QCOMPARE(f.row(7), QStringLiteral("-ue After NULL 0:0"));
 
@@ -470,8 +475,8 @@ private slots:
         f.form.show();
         f.set(4, ModeAt, 0, QStringLiteral("6"), QStringLiteral("0"));
         f.box(4)->click();
-        f.dialogs.openNames.enqueue(std::nullopt);
-        f.dialogs.openNames.enqueue(QStringLiteral("/no/such/file.pwr"));
+        f.dialogs.files.push_back(std::nullopt);
+        f.dialogs.files.push_back(QStringLiteral("/no/such/file.pwr"));
         f.button("btnLoad")->click();
         f.button("btnLoad")->click();
         QCOMPARE(f.row(4), QStringLiteral("xLe At NULL 6:0"));
@@ -488,7 +493,7 @@ private slots:
         auto *tabs = f.child<QTabBar>(QStringLiteral("TabSet1"));
         tabs->setCurrentIndex(1);
 
-        const ScheduleEntry &edited = f.state.schedules.editorOn[0][2];
+        const ScheduleEntry &edited = unguarded(f.state).schedules.editorOn[0][2];
         QCOMPARE(edited.pending, std::uint8_t(1));
         QCOMPARE(edited.enabled, std::uint8_t(1));
         QCOMPARE(edited.hour, 9);
@@ -506,7 +511,7 @@ private slots:
     void flaggedPortsShowInvalid()
     {
         Fixture f(1);
-        ScheduleTables &tables = f.state.schedules;
+        ScheduleTables &tables = unguarded(f.state).schedules;
         tables.committedOn[0][4] = confirmed(ModeAt, 7, 0);
         tables.committedOn[0][4].invalid = 1;
         tables.committedOff[0][4].invalid = 1;
@@ -538,7 +543,7 @@ private slots:
         Fixture f(3);
         f.form.setSelectedBank(1);
         f.form.show();
-        f.state.schedules.committedOn[1][0] = confirmed(ModeAt, 5, 0);
+        unguarded(f.state).schedules.committedOn[1][0] = confirmed(ModeAt, 5, 0);
         f.form.refreshIfShowing(0);
         QCOMPARE(f.row(2), QStringLiteral("-ue After NULL 0:0"));
         f.form.refreshIfShowing(1);
@@ -585,15 +590,16 @@ private slots:
         f.form.show();
         f.set(2, ModeAt, 0, QStringLiteral("8"), QStringLiteral("0"));
         f.box(2)->click();
-        f.dialogs.saveNames.enqueue(bad);
-        f.dialogs.saveNames.enqueue(good);
+        f.dialogs.files.push_back(bad);
+        f.dialogs.files.push_back(good);
         f.button("btnSave")->click();
         QCOMPARE(f.dialogs.messageTexts(),
                  QStringList { QStringLiteral("Unable to write to ") + bad });
-        QCOMPARE(f.dialogs.messages[0].icon, MessageIcon::Error);
-        QCOMPARE(f.dialogs.saveRequests[0].filter,
+        QCOMPARE(f.dialogs.icons[0], MessageIcon::Error);
+        QCOMPARE(f.dialogs.fileRequests[0].kind, testing::ScriptedDialogs::FileRequest::Save);
+        QCOMPARE(f.dialogs.fileRequests[0].filter,
                  QStringLiteral("power file(*.pwr)|*.pwr|all file(*.*)|*.*"));
-        QCOMPARE(f.dialogs.saveRequests[0].fileName, QStringLiteral("default0"));
+        QCOMPARE(f.dialogs.fileRequests[0].fileName, QStringLiteral("default0"));
 
         f.button("btnSave")->click();
         QCOMPARE(f.dialogs.messages.size(), 1);
@@ -610,7 +616,7 @@ private slots:
         f.box(3)->click();
         f.button("BitBtn2")->click();
         QCOMPARE(f.form.result(), int(QDialog::Rejected));
-        QCOMPARE(f.state.schedules.editorOn[0][1].pending, std::uint8_t(0));
+        QCOMPARE(unguarded(f.state).schedules.editorOn[0][1].pending, std::uint8_t(0));
 
         f.form.show();
         f.set(3, ModeAt, 0, QStringLiteral("8"), QStringLiteral("0"));
@@ -618,7 +624,7 @@ private slots:
         f.button("BitBtn1")->click();
         QCOMPARE(f.form.result(), int(QDialog::Accepted));
         QVERIFY(!f.form.isVisible());
-        QCOMPARE(f.state.schedules.editorOn[0][1].pending, std::uint8_t(1));
+        QCOMPARE(unguarded(f.state).schedules.editorOn[0][1].pending, std::uint8_t(1));
         QVERIFY(f.frames.isEmpty());
     }
 };

@@ -3,10 +3,13 @@
 #include <csignal>
 #include <sys/stat.h>
 
+#include "tests/common/simprocess.h"
 #include "tests/sim/terminalclient.h"
 
 // The relaybox-sim program end to end: started as a process, its link opened with POSIX calls,
 // its answers checked byte for byte and its output line by line.
+
+using relaybox::testing::SimProcess;
 
 namespace {
 
@@ -18,77 +21,6 @@ bool linkExists(const QString &path)
     return lstat(path.toLocal8Bit().constData(), &status) == 0;
 }
 
-QString simulatorPath()
-{
-    return qEnvironmentVariable("RELAYBOX_BIN_DIR") + "/relaybox-sim";
-}
-
-// The simulator as a child process, its standard output read line by line.
-class SimProcess
-{
-public:
-    ~SimProcess()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-
-    bool start(const QStringList &arguments, const QString &program = simulatorPath())
-    {
-        process.start(program, arguments);
-        if (!process.waitForStarted(5000))
-            return false;
-        const auto first = waitForLine("LINK ");
-        if (!first)
-            return false;
-        link = first->mid(5);
-        return true;
-    }
-
-    // The first line from `from` on that starts with prefix (after its time stamp, if any).
-    std::optional<QString> waitForLine(const QString &prefix, int timeoutMs = 5000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (true) {
-            for (; next < lines.size(); ++next) {
-                static const QRegularExpression stamp(R"(^\d+\.\d{6} )");
-                QString text = lines[next];
-                text.remove(stamp);
-                if (text.startsWith(prefix))
-                    return lines[next++];
-            }
-            const int left = timeoutMs - int(timer.elapsed());
-            if (left <= 0 || !process.waitForReadyRead(left))
-                return std::nullopt;
-            buffer += process.readAllStandardOutput();
-            int end;
-            while ((end = buffer.indexOf('\n')) >= 0) {
-                lines << QString::fromLatin1(buffer.left(end));
-                buffer.remove(0, end + 1);
-            }
-        }
-    }
-
-    QString command(const QString &line)
-    {
-        process.write(line.toLatin1() + '\n');
-        // Acknowledgements carry no time stamp; events before them are skipped.
-        while (const auto answer = waitForLine(QString(), 5000))
-            if (answer->startsWith("OK ") || answer->startsWith("ERROR "))
-                return *answer;
-        return "(no answer)";
-    }
-
-    QProcess process;
-    QString link;
-    QStringList lines;
-    int next = 0;
-    QByteArray buffer;
-};
-
 } // namespace
 
 class TestSimProgram : public QObject
@@ -98,14 +30,14 @@ class TestSimProgram : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(QFileInfo(simulatorPath()).isExecutable(),
-                 qPrintable("not found: " + simulatorPath() + " (RELAYBOX_BIN_DIR)"));
+        QVERIFY2(QFileInfo(SimProcess::defaultProgram()).isExecutable(),
+                 qPrintable("not found: " + SimProcess::defaultProgram() + " (RELAYBOX_BIN_DIR)"));
     }
 
     void helpDocumentsEverything()
     {
         QProcess process;
-        process.start(simulatorPath(), { "--help" });
+        process.start(SimProcess::defaultProgram(), { "--help" });
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 0);
         const QString help = QString::fromLatin1(process.readAllStandardOutput());
@@ -160,7 +92,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QProcess process;
-        process.start(simulatorPath(), arguments);
+        process.start(SimProcess::defaultProgram(), arguments);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(process.readAllStandardError().startsWith("relaybox-sim: "));
@@ -172,10 +104,10 @@ private slots:
         SimProcess sim;
         QVERIFY(sim.start({ "--banks", "2", "--link", dir.filePath("ports/sw"), "--current", "3.5",
                             "--version", "1207" }));
-        QCOMPARE(sim.link, dir.filePath("ports/sw"));
-        QVERIFY(linkExists(sim.link));
+        QCOMPARE(sim.link(), dir.filePath("ports/sw"));
+        QVERIFY(linkExists(sim.link()));
 
-        TerminalClient host(sim.link);
+        TerminalClient host(sim.link());
         QVERIFY(host.isOpen());
 
         QVERIFY(host.write("/uni\\"));
@@ -204,13 +136,13 @@ private slots:
         QVERIFY(host.write("/C\\"));
         QCOMPARE(host.readUntilQuiet(), "/M2\\/S01 CCCCCCCC\\/C01 3.5\\/S02 CCCCOCCC\\/C02 3.5\\");
 
-        QCOMPARE(sim.lines.filter(QRegularExpression(R"(^\d+\.\d{6} RX /T0231 0000430\\$)")).size(),
-                 1);
+        QCOMPARE(
+            sim.lines().filter(QRegularExpression(R"(^\d+\.\d{6} RX /T0231 0000430\\$)")).size(),
+            1);
 
         QCOMPARE(sim.command("quit"), "OK quit");
-        QVERIFY(sim.process.waitForFinished(5000));
-        QCOMPARE(sim.process.exitCode(), 0);
-        QVERIFY(!linkExists(sim.link));
+        QCOMPARE(sim.waitForExit().value_or(-1), 0);
+        QVERIFY(!linkExists(sim.link()));
     }
 
     void hangupIsSeenByTheReader()
@@ -218,20 +150,20 @@ private slots:
         QTemporaryDir dir;
         SimProcess sim;
         QVERIFY(sim.start({ "--banks", "1", "--link", dir.filePath("sw") }));
-        TerminalClient host(sim.link);
+        TerminalClient host(sim.link());
         QVERIFY(host.write("/uni\\"));
         QCOMPARE(host.read(5), "/xyz\\");
 
         QCOMPARE(sim.command("hangup"), "OK hangup");
-        QCOMPARE(sim.lines.filter(QRegularExpression(R"(^\d+\.\d{6} HANGUP$)")).size(), 1);
+        QCOMPARE(sim.lines().filter(QRegularExpression(R"(^\d+\.\d{6} HANGUP$)")).size(), 1);
         QVERIFY(host.waitReadable(2000) & POLLHUP);
         int error = 0;
         const ssize_t got = host.readOnce(error);
         QVERIFY2(got == 0 || (got < 0 && error == EIO), qPrintable(QString::number(got)));
-        QVERIFY(!linkExists(sim.link));
+        QVERIFY(!linkExists(sim.link()));
 
         QCOMPARE(sim.command("replug"), "OK replug");
-        TerminalClient again(sim.link);
+        TerminalClient again(sim.link());
         QVERIFY(again.write("/uni\\"));
         QCOMPARE(again.read(5), "/xyz\\");
     }
@@ -251,19 +183,18 @@ private slots:
         QTemporaryDir dir;
         SimProcess sim;
         QVERIFY(sim.start({ "--banks", "1", "--link", dir.filePath("sw") }));
-        QVERIFY(linkExists(sim.link));
+        QVERIFY(linkExists(sim.link()));
         if (how == "term")
-            sim.process.terminate();
+            QVERIFY(sim.signal(SIGTERM));
         else if (how == "int")
-            ::kill(pid_t(sim.process.processId()), SIGINT);
+            QVERIFY(sim.signal(SIGINT));
         else if (how == "eof")
-            sim.process.closeWriteChannel();
+            sim.closeInput();
         else
-            sim.process.write("quit\n");
-        QVERIFY(sim.process.waitForFinished(5000));
-        QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(sim.process.exitCode(), 0);
-        QVERIFY(!linkExists(sim.link));
+            QVERIFY(sim.send("quit\n"));
+        // Ended by itself, not by the signal: exit code 0.
+        QCOMPARE(sim.waitForExit().value_or(-1), 0);
+        QVERIFY(!linkExists(sim.link()));
     }
 
     void defaultLinkBesideTheProgram()
@@ -272,14 +203,14 @@ private slots:
         // replacing the link a killed simulator left there.
         QTemporaryDir dir;
         const QString copy = dir.filePath("relaybox-sim");
-        QVERIFY(QFile::copy(simulatorPath(), copy));
+        QVERIFY(QFile::copy(SimProcess::defaultProgram(), copy));
         QVERIFY(QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner));
         QVERIFY(QDir(dir.path()).mkdir("ports"));
         QVERIFY(QFile::link("/dev/pts/stale", dir.filePath("ports/relaybox-sim")));
         SimProcess sim;
-        QVERIFY(sim.start({ "--banks", "1" }, copy));
-        QCOMPARE(sim.link, dir.filePath("ports/relaybox-sim"));
-        TerminalClient host(sim.link);
+        QVERIFY(sim.start({ "--banks", "1" }, {}, copy));
+        QCOMPARE(sim.link(), dir.filePath("ports/relaybox-sim"));
+        TerminalClient host(sim.link());
         QVERIFY(host.write("/uni\\"));
         QCOMPARE(host.read(5), "/xyz\\");
     }
@@ -298,7 +229,7 @@ private slots:
         SimProcess sim;
         QVERIFY(sim.start({ "--banks", "1", "--link", dir.filePath("sw"), "--loader",
                             "--expect-image", file.fileName() }));
-        TerminalClient host(sim.link);
+        TerminalClient host(sim.link());
         QVERIFY(host.write("/uni\\"));
         QCOMPARE(host.read(5), "/abc\\");
         // The loader talks by itself a moment later and ends with its prompt.

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "common/scripteddialogs.h"
+#include "common/sharedstateaccess.h"
 #include "panel/mainmenu.h"
 #include "panel/panelstack.h"
 #include "panel/tform1.h"
@@ -132,21 +133,22 @@ constexpr std::size_t kMaxTransferFrames = 16;
 // New timers for eight ports of one bank, so that every transfer has frames to drain.
 void editTimers(SharedState &state, std::mt19937 &random)
 {
-    std::lock_guard lock(state.mutex);
-    // What the last transfer sent is no longer an edit: each transfer carries this one bank.
-    for (ScheduleBank &bank : state.schedules.editorOn)
-        for (ScheduleEntry &entry : bank)
-            entry.pending = 0;
-    const int bank = int(random() % 16);
-    for (int port = 0; port < 8; ++port) {
-        ScheduleEntry &entry = state.schedules.editorOn[bank][port];
-        entry.enabled = random() % 4 != 0;
-        entry.pending = 1;
-        entry.mode = int(random() % 4);
-        entry.day = entry.mode == ModeEveryWeek ? 1 + int(random() % 7) : 0;
-        entry.hour = int(random() % 24);
-        entry.minute = int(random() % 60);
-    }
+    testing::locked(state, [&](StateValues &v) {
+        // What the last transfer sent is no longer an edit: each transfer carries this one bank.
+        for (ScheduleBank &bank : v.schedules.editorOn)
+            for (ScheduleEntry &entry : bank)
+                entry.pending = 0;
+        const int bank = int(random() % 16);
+        for (int port = 0; port < 8; ++port) {
+            ScheduleEntry &entry = v.schedules.editorOn[bank][port];
+            entry.enabled = random() % 4 != 0;
+            entry.pending = 1;
+            entry.mode = int(random() % 4);
+            entry.day = entry.mode == ModeEveryWeek ? 1 + int(random() % 7) : 0;
+            entry.hour = int(random() % 24);
+            entry.minute = int(random() % 60);
+        }
+    });
 }
 
 } // namespace
@@ -198,8 +200,7 @@ int main(int argc, char **argv)
     std::mt19937 random(7);
     std::size_t queuePeak = 0;
     const auto queued = [&] {
-        std::lock_guard lock(state.mutex);
-        return state.transferQueue.size();
+        return testing::locked(state, [](StateValues &v) { return v.transferQueue.size(); });
     };
     QTimer transfers;
     QObject::connect(&transfers, &QTimer::timeout, [&] {

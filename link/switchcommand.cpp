@@ -1,8 +1,14 @@
-#include "service/switchcommand.h"
+#include "link/switchcommand.h"
+
+#include <algorithm>
 
 #include "link/frames.h"
 
-namespace relaybox::service {
+namespace relaybox {
+
+namespace {
+constexpr int kPortsPerBank = 8;
+}
 
 std::string SwitchCommand::frame() const
 {
@@ -19,7 +25,7 @@ std::vector<PortRef> SwitchCommand::scope(int bankCount) const
     const int first = bank == 0 ? 1 : bank;
     const int last = bank == 0 ? bankCount : std::min(bank, bankCount);
     for (int b = first; b <= last; ++b) {
-        for (int p = port == 0 ? 1 : port; p <= (port == 0 ? kLettersPerBank : port); ++p)
+        for (int p = port == 0 ? 1 : port; p <= (port == 0 ? kPortsPerBank : port); ++p)
             ports.push_back({ b, p });
     }
     return ports;
@@ -59,4 +65,4 @@ std::string describeNotFollowed(const std::vector<PortRef> &ports, bool wantedOn
     return text;
 }
 
-} // namespace relaybox::service
+} // namespace relaybox
