@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "cli/callreport.h"
@@ -10,6 +11,7 @@
 #include "cli/portchoice.h"
 #include "cli/servercall.h"
 #include "cli/switching.h"
+#include "platform/shareendpoint.h"
 #include "platform/stopsignals.h"
 
 namespace relaybox::cli {
@@ -51,7 +53,8 @@ public:
     {
         const int exit = dispatch();
         m_connection.close();
-        m_report.print();
+        if (!m_handedOver)
+            m_report.print();
         return exit;
     }
 
@@ -70,6 +73,13 @@ private:
         m_deadline = Clock::now() + m_request.timeout;
         auto connected = connectSwitch(choice, table, m_deadline);
         if (auto *failure = std::get_if<ConnectFailure>(&connected)) {
+            // A manager that shares its line takes the command; one that does not is named.
+            const auto endpoint =
+                failure->manager ? shareEndpointPath(failure->device) : std::nullopt;
+            if (endpoint && std::filesystem::exists(*endpoint)) {
+                m_handedOver = true;
+                return runThroughManager(m_request, failure->device, *endpoint);
+            }
             if (!failure->device.empty())
                 m_report.add("device", failure->device);
             return failure->exit >= kStoppedBase ? interrupted()
@@ -253,6 +263,7 @@ private:
     CallReport m_report;
     Clock::time_point m_deadline {};
     Connection m_connection;
+    bool m_handedOver = false; // to the manager, which printed the report
 };
 
 } // namespace

@@ -49,6 +49,15 @@ std::string openProblem(OpenError error, const std::optional<PortHolder> &holder
     }
 }
 
+ConnectFailure heldByManager(const std::string &cannot, const std::string &path,
+                             const PortHolder &manager)
+{
+    return { kPortUnavailable,
+             cannot + "held by the KESTRANE Relaybox manager, pid " + std::to_string(manager.pid)
+                 + "; enable Share or close it",
+             path, manager };
+}
+
 std::chrono::milliseconds sliceUntil(Clock::time_point deadline)
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -75,13 +84,20 @@ std::optional<ConnectFailure> openInTurn(Connection &connection, const std::stri
                 kPortUnavailable,
                 cannot + "other relaybox-cli calls held it until --timeout ran out", path
             };
-        if (!connection.turn->waitForTurn(sliceUntil(deadline)))
+        if (!connection.turn->waitForTurn(sliceUntil(deadline))) {
+            // The manager keeps its turn for as long as it is linked: not worth waiting for.
+            if (const auto ahead = connection.turn->holderAhead();
+                ahead && ahead->program == kManagerProgram)
+                return heldByManager(cannot, path, *ahead);
             continue;
+        }
         const OpenError error = connection.link->open(path);
         if (error == OpenError::None)
             return std::nullopt;
         const auto holder =
             error == OpenError::InUse ? findPortHolder(path) : std::optional<PortHolder> {};
+        if (holder && holder->program == kManagerProgram)
+            return heldByManager(cannot, path, *holder);
         if (!holder || holder->program != kProgramName)
             return ConnectFailure { kPortUnavailable, cannot + openProblem(error, holder), path };
         sleepUnlessStopped(sliceUntil(deadline)); // a relaybox-cli that is ending
@@ -115,6 +131,9 @@ Result search(const HostPortTable &table, Clock::time_point deadline)
         const auto failure = openInTurn(connection, table.path(slot), {}, deadline);
         if (!failure && !identify(*connection.link, table.path(slot), {}, deadline))
             return connection;
+        if (failure && failure->manager)
+            return *failure; // the manager's switch, reached through it if it shares
+
         if (stopSignal() != 0)
             return interrupted({});
     }

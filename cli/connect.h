@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -34,7 +35,12 @@ struct ConnectFailure
     int exit = 0; // kNoSwitch, kPortUnavailable, or 128 + the stop signal
     std::string message;
     std::string device; // empty when no port was settled on
+    std::optional<PortHolder> manager =
+        std::nullopt; // the KESTRANE Relaybox manager holds the port
 };
+
+// The name the manager's process goes by in the port's queue and in the system's lists.
+inline const std::string kManagerProgram = "relaybox";
 
 std::variant<Connection, ConnectFailure>
 connectSwitch(const PortChoice &choice, const HostPortTable &table, Clock::time_point deadline);

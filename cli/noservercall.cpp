@@ -13,4 +13,16 @@ int runThroughServer(const Request &request)
     return kUsage;
 }
 
+int runThroughManager(const Request &request, const std::string &device, const std::string &)
+{
+    CallReport report(request.json, commandName(request.command));
+    report.add("device", device);
+    report.fail(kPortUnavailable,
+                "cannot open " + device
+                    + ": held by the KESTRANE Relaybox manager; this build of relaybox-cli cannot "
+                      "go through it");
+    report.print();
+    return kPortUnavailable;
+}
+
 } // namespace relaybox::cli

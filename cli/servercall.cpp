@@ -65,6 +65,15 @@ class ServerRun
 public:
     explicit ServerRun(const Request &request)
         : m_request(request)
+        , m_server(*request.server)
+        , m_report(request.json, commandName(request.command))
+    { }
+
+    // Through the manager that holds the port: the report of a call on the port itself.
+    ServerRun(const Request &request, std::string device, const std::string &endpoint)
+        : m_request(request)
+        , m_server("unix:" + endpoint)
+        , m_device(std::move(device))
         , m_report(request.json, commandName(request.command))
     { }
 
@@ -78,10 +87,11 @@ public:
 private:
     int dispatch()
     {
+        if (m_device)
+            m_report.add("device", *m_device);
         if (!connect())
-            return m_report.fail(kUsage,
-                                 "--server takes http://HOST:PORT or unix:PATH, not \""
-                                     + *m_request.server + "\"");
+            return m_report.fail(
+                kUsage, "--server takes http://HOST:PORT or unix:PATH, not \"" + m_server + "\"");
         const auto list = get("/api/v1/switches");
         if (!list)
             return m_exit;
@@ -102,7 +112,7 @@ private:
 
     bool connect()
     {
-        const std::string &url = *m_request.server;
+        const std::string &url = m_server;
         if (url.compare(0, 5, "unix:") == 0 && url.size() > 5) {
             m_client = std::make_unique<httplib::Client>(url.substr(5));
             m_client->set_address_family(AF_UNIX);
@@ -112,6 +122,8 @@ private:
             return false;
         }
         m_client->set_tcp_nodelay(true);
+        // The manager's panel names the program that switched a port.
+        m_client->set_default_headers({ { "User-Agent", "relaybox-cli/" RELAYBOX_VERSION } });
         m_client->set_connection_timeout(std::chrono::duration_cast<std::chrono::seconds>(
             std::min(m_request.timeout, std::chrono::milliseconds(kAnswerMargin))));
         const auto wait = m_request.timeout * (m_request.command == Command::Cycle ? 2 : 1)
@@ -122,7 +134,10 @@ private:
         return true;
     }
 
-    std::string serverText() const { return "relayboxd at " + *m_request.server; }
+    std::string serverText() const
+    {
+        return m_device ? std::string("the KESTRANE Relaybox manager") : "relayboxd at " + m_server;
+    }
 
     // The answer's JSON and status; empty after failing the call when there is none.
     std::optional<std::pair<int, Json>> exchange(const httplib::Result &result)
@@ -179,8 +194,12 @@ private:
                                  serverText() + " has " + std::to_string(switches.size())
                                      + " switches (" + names + "): name one with --switch");
         m_switch = chosen->value("name", std::string());
+        if (m_device) {
+            m_report.add("via", "manager");
+            return kDone;
+        }
         m_report.add("device", chosen->value("port", std::string()));
-        m_report.add("server", *m_request.server);
+        m_report.add("server", m_server);
         m_report.add("switch", m_switch);
         return kDone;
     }
@@ -250,6 +269,8 @@ private:
     }
 
     const Request &m_request;
+    const std::string m_server;
+    const std::optional<std::string> m_device; // through the manager that holds it
     CallReport m_report;
     std::unique_ptr<httplib::Client> m_client;
     std::string m_switch;
@@ -261,6 +282,12 @@ private:
 int runThroughServer(const Request &request)
 {
     return ServerRun(request).exec();
+}
+
+int runThroughManager(const Request &request, const std::string &device,
+                      const std::string &endpoint)
+{
+    return ServerRun(request, device, endpoint).exec();
 }
 
 } // namespace relaybox::cli

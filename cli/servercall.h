@@ -10,4 +10,9 @@ namespace relaybox::cli {
 
 int runThroughServer(const Request &request);
 
+// The same through the KESTRANE Relaybox manager that holds `device` and shares its line at
+// `endpoint`: the output of a call on the port itself, with "via": "manager".
+int runThroughManager(const Request &request, const std::string &device,
+                      const std::string &endpoint);
+
 } // namespace relaybox::cli

@@ -6,6 +6,9 @@ namespace relaybox {
 
 namespace {
 
+// As the port's queue names the manager to relaybox-cli.
+const std::string kProgramName = "relaybox";
+
 // The firmware answers "xyz"; its loader answers "abc", and the upgrade takes over from there.
 bool answersIdentify(const ReplyEffects &effects)
 {
@@ -51,11 +54,24 @@ void LinkController::setRestoreStatusSource(std::function<bool()> restoreStatus)
 bool LinkController::startLink(const std::string &path)
 {
     closePort();
+    m_holder.reset();
+    m_turn = joinPortQueue(path, kProgramName);
+    if (!m_turn->waitForTurn(std::chrono::milliseconds(0))) {
+        // A relaybox-cli call holds the port or waits for it; the window does not wait.
+        m_holder = m_turn->holderAhead();
+        m_turn.reset();
+        m_openError = OpenError::InUse;
+        return false;
+    }
     auto port = m_portFactory();
     if (!port || !port->open(path, PortMode::Overlapped)) {
         m_openError = port ? port->openError() : OpenError::Other;
+        if (m_openError == OpenError::InUse)
+            m_holder = findPortHolder(path);
+        m_turn.reset();
         return false;
     }
+    m_portPath = path;
     // As on the switch's own driver, the settings calls cannot make a link fail.
     port->readLineSettings();
     port->applyLineSettings();
@@ -76,6 +92,7 @@ bool LinkController::startLink(const std::string &path)
         startOfLinkAnnouncement();
     // So the announcement goes out once more at the sixth poll.
     m_state.rearmAnnouncement();
+    emit portOpened();
     return true;
 }
 
@@ -95,6 +112,8 @@ void LinkController::closePort()
     m_awaitingIdentify = false;
     m_port->close();
     m_port.reset();
+    m_turn.reset();
+    m_identified = false;
     m_state.setLinkDown();
     m_tmQuery.stop();
     m_tmOpenComError.stop();
@@ -118,6 +137,8 @@ void LinkController::linkLost()
 
 void LinkController::openFailedReport(const std::string &path)
 {
+    if (m_openError == OpenError::InUse)
+        return portHeldReport(path, m_holder);
     linkLostReport(m_openError == OpenError::PermissionDenied
                        ? kJoinDialoutMessage.arg(QString::fromStdString(path))
                        : QString());
@@ -129,6 +150,14 @@ void LinkController::linkLostReport(const QString &detail)
     resetLink();
     const QString text = detail.isEmpty() ? kLinkLostMessage : kLinkLostMessage + u'\r' + detail;
     m_dialogs.message(QString(), text, MessageIcon::Information);
+}
+
+void LinkController::portHeldReport(const std::string &path,
+                                    const std::optional<PortHolder> &holder)
+{
+    emit dialogsCloseRequested();
+    resetLink();
+    m_dialogs.message(QString(), portHeldMessage(path, holder), MessageIcon::Information);
 }
 
 void LinkController::resetLink()
@@ -155,7 +184,23 @@ void LinkController::returnToTransfer(const LocalTime &now)
 
 bool LinkController::sendFrame(const std::string &frame)
 {
-    return sendBytes(frame.data(), frame.size());
+    if (!sendBytes(frame.data(), frame.size()))
+        return false;
+    emit frameWritten(frame);
+    return true;
+}
+
+std::string LinkController::lineRefusal() const
+{
+    if (!isPortOpen())
+        return "the manager is not linked to the switch";
+    if (m_uploadHoldsLine)
+        return "the manager is uploading firmware to the switch";
+    if (loaderRuns())
+        return "the switch runs its firmware loader";
+    if (!m_identified)
+        return "the switch has not answered the manager yet";
+    return {};
 }
 
 bool LinkController::sendBytes(const char *data, std::size_t size)
@@ -251,6 +296,7 @@ void LinkController::dispatch(const ReplyEffects &effects)
 
 void LinkController::onIdentifyAnswer()
 {
+    m_identified = true;
     emit linkUp();
     m_tmQuery.setInterval(m_timings.firstPoll);
     m_tmQuery.start();

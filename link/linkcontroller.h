@@ -12,6 +12,7 @@
 #include "link/receiver.h"
 #include "link/tmythread.h"
 #include "platform/operatordialogs.h"
+#include "platform/portqueue.h"
 #include "platform/serialport.h"
 
 // The life of one link to the switch, in the UI thread: opening the port and starting the worker,
@@ -47,8 +48,10 @@ public:
     // runs until the Identify answer, so a switch that stays silent ends in the link lost report.
     bool startLink(const std::string &path);
     // After startLink() failed: the link lost report, with a hint when the operator lacks the
-    // permission to open the port.
+    // permission to open the port; or, when another program holds it, a report naming that one.
     void openFailedReport(const std::string &path);
+    // Dialogs ended, state reset, and the operator told which program holds the port.
+    void portHeldReport(const std::string &path, const std::optional<PortHolder> &holder);
     // Disconnect: panels hidden, state reset, port closed.
     void closeLink();
     // The switch went silent: port closed, then the link lost report.
@@ -80,6 +83,10 @@ public:
     bool sendUploadBytes(const char *data, std::size_t size);
     void purgeInput();
     bool isPortOpen() const { return m_port && m_port->isOpen(); }
+    const std::string &portPath() const { return m_portPath; }
+    // Empty while frames can go out: the switch answered the Identify command, no upload holds
+    // the line and no loader runs. Otherwise why not, in words for a client of the manager.
+    std::string lineRefusal() const;
 
     // The firmware upgrade stops polling and the watchdog for its duration.
     void stopPolling();
@@ -93,6 +100,7 @@ public:
     void tmOpenComErrorTimer();
 
 signals:
+    void portOpened(); // startLink opened the port and sent the Identify command
     void linkUp(); // the Identify answer: flashing starts
     void portClosed(); // flashing stops
     void hidePanelsRequested();
@@ -103,6 +111,7 @@ signals:
     void updateArrived(relaybox::UiUpdate update); // every kind but panel, queue and count
     void announced(); // the Restore-status setting went out: clock sync may start
     void uploadHoldsLineChanged(bool holds); // commands that send frames are unavailable
+    void frameWritten(const std::string &frame); // a whole frame went out through sendFrame
 
 private:
     void closePort();
@@ -126,12 +135,18 @@ private:
     QTimer m_tmQuery;
     QTimer m_tmOpenComError;
     QueuedBridge m_bridge;
+    // The manager's place in the port's queue while it holds the port, so that relaybox-cli
+    // calls see who holds it and wait for no turn the manager would never give up.
+    std::unique_ptr<PortQueue> m_turn;
+    std::optional<PortHolder> m_holder; // of a port startLink found held
+    std::string m_portPath;
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<Receiver> m_receiver;
     std::unique_ptr<TMyThread> m_thread;
     OpenError m_openError = OpenError::None;
     bool m_awaitingIdentify = false; // the watchdog guards the wait for the Identify answer
     bool m_uploadHoldsLine = false;
+    bool m_identified = false; // the switch's firmware answered the Identify command
 };
 
 } // namespace relaybox

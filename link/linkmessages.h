@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <string>
+
+#include "platform/portqueue.h"
 
 // The operator's message when no switch answers, or when the link to it is lost or cannot open.
 
@@ -14,5 +18,16 @@ inline const QString kLinkLostMessage = QStringLiteral(
 inline const QString kJoinDialoutMessage =
     QStringLiteral("No permission to open %1: add your user to the dialout group "
                    "(sudo adduser $USER dialout), then log in again.");
+
+// Connect found the port held by another program: which one, where the system can tell.
+inline QString portHeldMessage(const std::string &path, const std::optional<PortHolder> &holder)
+{
+    const QString who = holder ? QStringLiteral("%1 (pid %2)")
+                                     .arg(QString::fromStdString(holder->program))
+                                     .arg(holder->pid)
+                               : QStringLiteral("another program");
+    return QStringLiteral("%1 is in use by %2. Connect again once it has let the port go.")
+        .arg(QString::fromStdString(path), who);
+}
 
 } // namespace relaybox

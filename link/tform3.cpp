@@ -180,6 +180,7 @@ void TForm3::Timer1Timer()
         return;
     const int portCount = m_ports ? m_ports->count() : 0;
     m_progressBar1->setMaximum(std::max(portCount, 1));
+    m_heldPort.reset();
     if (m_comPort != 0)
         searchOne(m_comPort);
     else
@@ -197,7 +198,11 @@ bool TForm3::probe(int index)
         m_ports && m_ports->isPort(index) ? m_ports->path(index) : std::string();
     if (!port)
         return false;
-    return probePort(*port, path, log, m_state, m_options.probeTimeouts);
+    if (probePort(*port, path, log, m_state, m_options.probeTimeouts))
+        return true;
+    if (port->openError() == OpenError::InUse)
+        m_heldPort = HeldPort { path, findPortHolder(path) };
+    return false;
 }
 
 void TForm3::searchOne(int index)
@@ -236,6 +241,7 @@ void TForm3::searchAll()
             return;
         }
         m_result = kNotFound;
+        m_heldPort.reset(); // only the one configured port is named
         appendMemo(kRule);
         if (index == portCount)
             appendMemo(kLinkLostMessage);

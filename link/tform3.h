@@ -8,6 +8,7 @@
 #include "link/linkstate.h"
 #include "link/probe.h"
 #include "platform/hostports.h"
+#include "platform/portqueue.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -45,6 +46,14 @@ public:
     // box ends with QDialog::Rejected (0) instead.
     int searchResult() const { return m_result; }
 
+    // The configured port, when the last search found it held by another program.
+    struct HeldPort
+    {
+        std::string path;
+        std::optional<PortHolder> holder; // where the system can tell
+    };
+    const std::optional<HeldPort> &heldPort() const { return m_heldPort; }
+
     void FormShow();
     void Timer1Timer();
     void BitBtn1Click();
@@ -72,6 +81,7 @@ private:
     int m_comPort = 0;
     bool m_showLog = true;
     int m_result = kNotFound;
+    std::optional<HeldPort> m_heldPort;
     bool m_showing = false; // between a showing and its hiding, minimised or not
 
     QLabel *m_label1;

@@ -41,11 +41,12 @@ SwitchReadback::Port *SwitchReadback::find(int bank, int port)
     return &m_ports[bank - 1][port - 1];
 }
 
-void SwitchReadback::frameWritten(std::string_view frame)
+std::vector<std::pair<int, int>> SwitchReadback::frameWritten(std::string_view frame)
 {
+    std::vector<std::pair<int, int>> marked;
     const auto command = parseSwitchFrame(frame);
     if (!command)
-        return;
+        return marked;
     const int firstBank = command->bank == 0 ? 1 : command->bank;
     const int lastBank = command->bank == 0 ? m_bankCount : command->bank;
     for (int bank = firstBank; bank <= std::min(lastBank, m_bankCount); ++bank) {
@@ -54,8 +55,10 @@ void SwitchReadback::frameWritten(std::string_view frame)
                 continue;
             Port &state = m_ports[bank - 1][port - 1];
             state = Port { SwitchMark::Pending, command->on, false, 0 };
+            marked.emplace_back(bank, port);
         }
     }
+    return marked;
 }
 
 void SwitchReadback::statusArrived(int bank, std::string_view switchLetters)

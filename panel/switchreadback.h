@@ -2,6 +2,8 @@
 
 #include <array>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "link/bankinfo.h"
 
@@ -19,7 +21,8 @@ class SwitchReadback
 public:
     // A frame went out whole. Switching frames mark their ports; every other frame is ignored.
     // Banks beyond the switch's count are not marked (the all-banks frame marks 1 to the count).
-    void frameWritten(std::string_view frame);
+    // Returns the (bank, port) pairs it marked.
+    std::vector<std::pair<int, int>> frameWritten(std::string_view frame);
 
     // A status reply carried the bank's switch letters (O on, anything else off).
     void statusArrived(int bank, std::string_view switchLetters);

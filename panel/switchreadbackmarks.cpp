@@ -39,6 +39,7 @@ SwitchReadbackMarks::SwitchReadbackMarks(SharedState &state, const PanelArt &art
     });
     connect(&link, &LinkController::linkResetRequested, this, [this] {
         m_readback.clear();
+        m_origins.clear();
         redraw();
     });
     connect(panels.scrollBar(), &QScrollBar::valueChanged, this, &SwitchReadbackMarks::redraw);
@@ -46,7 +47,22 @@ SwitchReadbackMarks::SwitchReadbackMarks(SharedState &state, const PanelArt &art
 
 void SwitchReadbackMarks::frameWritten(const std::string &frame)
 {
+    for (const auto &port : m_readback.frameWritten(frame))
+        m_origins.erase(port);
+    redraw();
+}
+
+void SwitchReadbackMarks::clientFrameWritten(const std::string &frame)
+{
     m_readback.frameWritten(frame);
+    redraw();
+}
+
+void SwitchReadbackMarks::switchedByClient(const std::vector<std::pair<int, int>> &ports,
+                                           const QString &origin)
+{
+    for (const auto &port : ports)
+        m_origins[port] = origin;
     redraw();
 }
 
@@ -81,18 +97,22 @@ void SwitchReadbackMarks::redraw()
         const int bank = bankOfPanel(position, panel);
         for (int port = 1; port <= BankPanel::kPorts; ++port) {
             const SwitchMark mark = linked ? m_readback.mark(bank, port) : SwitchMark::None;
+            const auto origin = m_origins.find({ bank, port });
+            const Shown now { bank, mark, origin == m_origins.end() ? QString() : origin->second };
             Shown &shown = m_shown[panel - 1][port - 1];
-            if (shown == Shown { bank, mark })
+            if (shown == now)
                 continue;
-            shown = Shown { bank, mark };
+            shown = now;
             QLabel *ring = m_rings[panel - 1][port - 1];
             if (mark != SwitchMark::None)
                 ring->setPixmap(m_art.portButtonRing(mark == SwitchMark::Unconfirmed ? 1 : 0));
             ring->setVisible(mark != SwitchMark::None);
-            m_panels.panel(panel)->button(port)->setToolTip(
-                mark == SwitchMark::Unconfirmed
-                    ? QStringLiteral("Bank %1 Port %2 did not switch").arg(bank).arg(port)
-                    : QString());
+            QStringList tip;
+            if (mark == SwitchMark::Unconfirmed)
+                tip << QStringLiteral("Bank %1 Port %2 did not switch").arg(bank).arg(port);
+            if (!now.origin.isEmpty())
+                tip << now.origin;
+            m_panels.panel(panel)->button(port)->setToolTip(tip.join(u'\n'));
         }
     }
 }

@@ -2,7 +2,10 @@
 
 #include <QObject>
 #include <array>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "link/replyeffects.h"
 #include "panel/bankpanel.h"
@@ -29,8 +32,14 @@ public:
     SwitchReadbackMarks(SharedState &state, const PanelArt &art, PanelStack &panels,
                         LinkController &link, QObject *parent = nullptr);
 
-    // A switching frame was written whole to the switch.
+    // A switching frame of the operator's was written whole to the switch: its ports are the
+    // operator's again.
     void frameWritten(const std::string &frame);
+    // One of a script's, through the shared line: rung like the operator's.
+    void clientFrameWritten(const std::string &frame);
+    // A script switched these (bank, port) pairs; their tooltips say who and when until the
+    // operator switches them or the link ends.
+    void switchedByClient(const std::vector<std::pair<int, int>> &ports, const QString &origin);
 
     const SwitchReadback &readback() const { return m_readback; }
 
@@ -43,11 +52,14 @@ private:
     const PanelArt &m_art;
     PanelStack &m_panels;
     SwitchReadback m_readback;
+    std::map<std::pair<int, int>, QString> m_origins; // by (bank, port): "switched by ..."
+
     std::array<std::array<QLabel *, BankPanel::kPorts>, kVisiblePanels> m_rings {};
     struct Shown
     {
         int bank = 0;
         SwitchMark mark = SwitchMark::None;
+        QString origin;
         bool operator==(const Shown &) const = default;
     };
     std::array<std::array<Shown, BankPanel::kPorts>, kVisiblePanels> m_shown {};

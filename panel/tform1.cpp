@@ -14,12 +14,14 @@
 #include "panel/loadhistorytool.h"
 #include "panel/mainmenu.h"
 #include "panel/panelstack.h"
+#include "panel/remotecommandswindow.h"
 #include "panel/switchreadbackmarks.h"
 #include "platform/qt/notificationicon.h"
 #include "schedule/tform4.h"
 #include "settings/settingsfile.h"
 #include "settings/settingsmessages.h"
 #include "settings/tokrightdlg.h"
+#include "sharing/linesharing.h"
 
 namespace relaybox {
 namespace {
@@ -47,7 +49,9 @@ TForm1::TForm1(MainWindowEnvironment environment, QWidget *parent)
 
 TForm1::~TForm1()
 {
-    // The worker and the port go before anything they could reach.
+    // Clients are answered and gone before the link they write through; the worker and the port
+    // go before anything they could reach.
+    m_sharing.reset();
     m_upgrade.reset();
     m_clockSync.reset();
     m_link.reset();
@@ -109,6 +113,7 @@ void TForm1::FormCreate()
     connectLink();
     connectMenus();
     m_readbackMarks = new SwitchReadbackMarks(m_state, m_art, *m_panels, *m_link, this);
+    createSharing();
     m_loadHistory = new LoadHistoryTool(m_state, *m_link, m_menu->mlTools1, m_environment.dialogs,
                                         this, {}, m_environment.loadHistoryLimits);
     if (settingsLoaded)
@@ -122,6 +127,31 @@ void TForm1::FormCreate()
 
     if (m_settings.autoConnect)
         connectProcedure();
+}
+
+void TForm1::createSharing()
+{
+    m_sharing = std::make_unique<sharing::LineSharing>(*m_link, m_state);
+    m_sharing->onClientFrame = [this](const std::string &frame) {
+        m_readbackMarks->clientFrameWritten(frame);
+    };
+    connect(m_sharing.get(), &sharing::LineSharing::commandAnswered, this,
+            [this](const sharing::RemoteCommand &command) {
+                if (!command.ports.empty())
+                    m_readbackMarks->switchedByClient(
+                        command.ports,
+                        QStringLiteral("switched by %1, %2")
+                            .arg(command.who, command.time.toString(QStringLiteral("HH:mm:ss"))));
+            });
+    m_sharing->setEnabled(m_settings.share);
+    m_remoteCommands = new RemoteCommandsWindow(*m_sharing, this);
+    QAction *item = m_menu->mlTools1->addAction(QStringLiteral("Remote Commands"));
+    item->setObjectName(QStringLiteral("mlRemoteCommands"));
+    connect(item, &QAction::triggered, this, [this] {
+        m_remoteCommands->show();
+        m_remoteCommands->raise();
+        m_remoteCommands->activateWindow();
+    });
 }
 
 void TForm1::createMaintenance()
@@ -378,7 +408,10 @@ bool TForm1::connectProcedure()
     const int result = m_form3->exec();
     // Every index of the port table is a port, the ninth and later ones included.
     if (!m_hostPorts.isPort(result)) {
-        m_link->linkLostReport();
+        if (const auto &held = m_form3->heldPort())
+            m_link->portHeldReport(held->path, held->holder);
+        else
+            m_link->linkLostReport();
         return false;
     }
     m_menu->setConnected(true);
@@ -399,6 +432,7 @@ void TForm1::mlConfiguration1Click()
 {
     if (m_configuration->exec() != QDialog::Accepted)
         return;
+    m_sharing->setEnabled(m_settings.share);
     if (!saveSettings())
         return;
     m_link->sendFrame(frames::restoreStatus(m_settings.restoreStatus));

@@ -22,11 +22,16 @@
 
 namespace relaybox {
 
+namespace sharing {
+class LineSharing;
+}
+
 class BankVersionDisplay;
 class LoadHistoryTool;
 class MainMenu;
 class NotificationIcon;
 class PanelStack;
+class RemoteCommandsWindow;
 class SwitchReadbackMarks;
 class TForm4;
 class TForm5;
@@ -99,6 +104,7 @@ public:
     TForm5 &upgradeWindow() { return *m_form5; }
     SwitchReadbackMarks &readbackMarks() { return *m_readbackMarks; }
     LoadHistoryTool &loadHistory() { return *m_loadHistory; }
+    sharing::LineSharing &lineSharing() { return *m_sharing; }
     ClockSync &clockSync() { return *m_clockSync; }
     FirmwareUpgrade &upgrade() { return *m_upgrade; }
     QTimer &tmFlash1() { return m_tmFlash1; }
@@ -140,6 +146,7 @@ private:
     bool confirmForBank(int bank, const QString &text);
     void openSetTimer(int bankIndex);
     void restoreFromNotificationArea();
+    void createSharing();
 
     SharedState &m_state;
     MainWindowEnvironment m_environment;
@@ -166,6 +173,8 @@ private:
     NotificationIcon *m_trayIcon = nullptr;
     SwitchReadbackMarks *m_readbackMarks = nullptr;
     LoadHistoryTool *m_loadHistory = nullptr;
+    std::unique_ptr<sharing::LineSharing> m_sharing;
+    RemoteCommandsWindow *m_remoteCommands = nullptr;
 };
 
 } // namespace relaybox

@@ -11,6 +11,12 @@
 
 namespace relaybox {
 
+struct PortHolder
+{
+    long pid = 0;
+    std::string program; // the process's own name, e.g. "relaybox-cli"
+};
+
 class PortQueue
 {
 public:
@@ -19,18 +25,16 @@ public:
     // Waits at most `wait` for every program that joined earlier to leave; true once it is this
     // program's turn, which lasts until the queue is left.
     virtual bool waitForTurn(std::chrono::milliseconds wait) = 0;
+
+    // The first program still ahead in the queue, as its file names it; nullopt when none is or
+    // the system cannot tell.
+    virtual std::optional<PortHolder> holderAhead() const { return std::nullopt; }
 };
 
 // Joins the queue of the port at `path`, recording the program's name and process id for a person
 // who looks. Where no queue can be kept (no writable lock folder) every turn comes at once and the
 // port's own exclusive open decides.
 std::unique_ptr<PortQueue> joinPortQueue(const std::string &path, const std::string &program);
-
-struct PortHolder
-{
-    long pid = 0;
-    std::string program; // the process's own name, e.g. "relaybox-cli"
-};
 
 // The process that holds the port's lock, where the system can tell (Linux); nullopt otherwise.
 std::optional<PortHolder> findPortHolder(const std::string &path);

@@ -263,13 +263,15 @@ void RelayService::record(const SwitchingRequest &request, const ClientIdentity 
                           const SwitchingReport &report)
 {
     m_metrics.countRequest(report.result);
-    if (!m_audit)
-        return;
-    const std::string line = dumpJson(
-        auditRecordJson(utcTimestamp(std::chrono::system_clock::now()), request, client, report));
-    std::string error;
-    if (!m_audit->append(line, error) && m_log)
-        m_log("audit trail: " + error);
+    if (m_audit) {
+        const std::string line = dumpJson(auditRecordJson(
+            utcTimestamp(std::chrono::system_clock::now()), request, client, report));
+        std::string error;
+        if (!m_audit->append(line, error) && m_log)
+            m_log("audit trail: " + error);
+    }
+    if (m_observer)
+        m_observer(request, client, report);
 }
 
 std::string RelayService::metricsText() const

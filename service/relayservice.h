@@ -97,6 +97,11 @@ public:
     // not be written). Set before the first request.
     void setLog(std::function<void(const std::string &)> log) { m_log = std::move(log); }
 
+    // Told of every switching request once it is answered, from the thread that answered it.
+    using Observer = std::function<void(const SwitchingRequest &, const ClientIdentity &,
+                                        const SwitchingReport &)>;
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
+
 private:
     struct Entry;
     struct Member
@@ -121,6 +126,7 @@ private:
     std::condition_variable m_stopped;
     bool m_stopping = false;
     std::function<void(const std::string &)> m_log;
+    Observer m_observer;
 };
 
 } // namespace relaybox::service

@@ -23,6 +23,22 @@ constexpr std::chrono::milliseconds kPdudaemonLinePause { 100 };
 // The client of the connection this thread serves, for the request handler cpp-httplib calls.
 thread_local const ClientIdentity *t_client = nullptr;
 
+// "relaybox-cli/1.0.0 (linux)" names relaybox-cli. The client says it, so it is recorded as
+// said, but only as a short plain word.
+std::string programOf(const std::string &userAgent)
+{
+    constexpr std::size_t kMaxProgramName = 32;
+    std::string name;
+    for (const char c : userAgent) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+            || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        if (!plain || name.size() == kMaxProgramName)
+            break;
+        name += c;
+    }
+    return name;
+}
+
 bool waitFor(int fd, short events, std::chrono::milliseconds limit)
 {
     pollfd entry { fd, events, 0 };
@@ -119,6 +135,7 @@ private:
         call.tokenRequired = m_tokenRequired;
         if (t_client)
             call.client = *t_client;
+        call.client.program = programOf(request.get_header_value("User-Agent"));
         const ApiResponse answer = m_api.handle(call);
         response.status = answer.status;
         for (const auto &[name, value] : answer.headers)

@@ -131,6 +131,8 @@ Json auditRecordJson(const std::string &time, const SwitchingRequest &request,
     } else {
         who["address"] = client.address;
     }
+    if (!client.program.empty())
+        who["program"] = client.program;
     if (!client.token.empty())
         who["token"] = client.token;
     Json json { { "time", time }, { "client", std::move(who) }, { "via", client.via } };

@@ -25,6 +25,12 @@ std::string seconds(std::chrono::milliseconds duration)
     return std::to_string(ms / 1000) + (ms % 1000 ? "." + std::to_string(ms % 1000 / 100) : "");
 }
 
+std::string downText(const SwitchState &state)
+{
+    return (state.unavailable.empty() ? "the switch's line is down" : state.unavailable)
+        + "; nothing was sent";
+}
+
 } // namespace
 
 SwitchQueue::SwitchQueue(SwitchBackend &backend, Timing timing)
@@ -81,7 +87,7 @@ CommandResult SwitchQueue::run(const SwitchCommand &command, Clock::time_point d
     if (m_stopping)
         finish(*ticket, Outcome::LinkDown, "relayboxd is stopping; nothing was sent");
     else if (!state.linkUp)
-        finish(*ticket, Outcome::LinkDown, "the switch's line is down; nothing was sent");
+        finish(*ticket, Outcome::LinkDown, downText(state));
     else if (state.bankCount > 0 && command.bank > state.bankCount)
         finish(*ticket, Outcome::NoSuchBank,
                "the switch has " + std::to_string(state.bankCount)
@@ -157,7 +163,7 @@ void SwitchQueue::send(std::unique_lock<std::mutex> &lock, const TicketPtr &tick
     if (ticket->done)
         return;
     if (!state.linkUp)
-        return finish(*ticket, Outcome::LinkDown, "the switch's line is down; nothing was sent");
+        return finish(*ticket, Outcome::LinkDown, downText(state));
     if (state.bankCount > 0 && ticket->command.bank > state.bankCount)
         return finish(*ticket, Outcome::NoSuchBank,
                       "the switch has " + std::to_string(state.bankCount)

@@ -35,6 +35,8 @@ private:
 struct SwitchState
 {
     bool linkUp = false;
+    // Why no frame can go out now, for the refusal; the line is simply down when empty.
+    std::string unavailable;
     int bankCount = 0; // 0 until the switch said
     std::array<BankStatus, kMaxBanks + 1> banks {}; // by bank number; [0] unused
     // Complete status answers since the start: a request's frame is confirmed by a later one.

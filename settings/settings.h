@@ -1,6 +1,6 @@
 #pragma once
 
-// The six operator settings kept in the settings file; all off and port 0 until they are loaded.
+// The operator settings kept in the settings file; all off and port 0 until they are loaded.
 
 namespace relaybox {
 
@@ -12,6 +12,7 @@ struct Settings
     bool comMeg = false; // show the port-check log in the detection dialog
     bool setRtc = false; // keep the switch's clock in step with the host every hour
     bool restoreStatus = false; // the switch restores its last-known port states when it starts
+    bool share = false; // while linked, scripts may switch through the manager's own line
 
     friend bool operator==(const Settings &, const Settings &) = default;
 };

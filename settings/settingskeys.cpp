@@ -37,6 +37,7 @@ Settings readSettings(const IniFile &file, unsigned hostPortCount)
     settings.comMeg = readSwitch(file, "ComMeg");
     settings.setRtc = readSwitch(file, "SetRTC");
     settings.restoreStatus = readSwitch(file, "RestoreStatus");
+    settings.share = readInteger(file, "Share", 0) != 0;
     // Taken as unsigned so that a negative index is out of range too.
     if (static_cast<unsigned>(settings.comPort) > hostPortCount)
         settings.comPort = 0;
@@ -51,6 +52,9 @@ void writeSettings(IniFile &file, const Settings &settings)
     writeSwitch(file, "ComMeg", settings.comMeg);
     writeSwitch(file, "SetRTC", settings.setRtc);
     writeSwitch(file, "RestoreStatus", settings.restoreStatus);
+    // Files of operators who never turned sharing on stay as they were.
+    if (settings.share || file.value(kSettingsSection, "Share"))
+        writeSwitch(file, "Share", settings.share);
 }
 
 } // namespace relaybox

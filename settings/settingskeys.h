@@ -5,7 +5,7 @@
 #include "settings/inifile.h"
 #include "settings/settings.h"
 
-// Where the six settings live in the settings file and how their values are read and written.
+// Where the settings live in the settings file and how their values are read and written.
 
 namespace relaybox {
 
@@ -26,7 +26,8 @@ inline constexpr std::string_view kFallbackSettingsContent = "[Form]\n"
 // hostPortCount, negative ones included, becomes 0.
 Settings readSettings(const IniFile &file, unsigned hostPortCount);
 
-// Writes "auto", "ComPort", "Prompt", "ComMeg", "SetRTC" and "RestoreStatus" in that order.
+// Writes "auto", "ComPort", "Prompt", "ComMeg", "SetRTC" and "RestoreStatus" in that order, then
+// "Share" when it is on or already in the file.
 void writeSettings(IniFile &file, const Settings &settings);
 
 } // namespace relaybox

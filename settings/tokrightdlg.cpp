@@ -12,7 +12,8 @@
 namespace relaybox {
 namespace {
 
-constexpr QSize kClientSize(402, 235);
+// Taller than the original 235 by the row of the sharing box, which sits below every other control.
+constexpr QSize kClientSize(402, 262);
 constexpr QSize kButtonSize(75, 25);
 constexpr int kCheckBoxWidth = 360;
 constexpr int kCheckBoxHeight = 20;
@@ -73,6 +74,8 @@ TOKRightDlg::TOKRightDlg(Settings &settings, const QStringList &portNames,
     m_restoreStatus =
         makeCheckBox(this, "cbRestoreStatus",
                      QStringLiteral("Restore last-known port status on start"), { 24, 160 });
+    m_share = makeCheckBox(this, "ckbShare",
+                           QStringLiteral("Let scripts switch through this window"), { 24, 232 });
     auto *portLabel = new QLabel(QStringLiteral("Select Com Port"), this);
     portLabel->setObjectName(QStringLiteral("Label1"));
     portLabel->move(33, 44);
@@ -84,6 +87,7 @@ TOKRightDlg::TOKRightDlg(Settings &settings, const QStringList &portNames,
     setTabOrder(m_port, m_auto);
     setTabOrder(m_auto, m_setRtc);
     setTabOrder(m_setRtc, m_restoreStatus);
+    setTabOrder(m_restoreStatus, m_share);
 
     connect(m_ok, &QPushButton::clicked, this, &TOKRightDlg::BitBtn1Click);
     connect(m_cancel, &QPushButton::clicked, this, &TOKRightDlg::BitBtn2Click);
@@ -124,6 +128,7 @@ void TOKRightDlg::BitBtn1Click()
     m_settings.prompt = m_prompt->isChecked();
     m_settings.setRtc = m_setRtc->isChecked();
     m_settings.restoreStatus = m_restoreStatus->isChecked();
+    m_settings.share = m_share->isChecked();
     if (m_settings.setRtc)
         emit hourlySyncTurnedOn();
     else
@@ -187,6 +192,7 @@ void TOKRightDlg::loadControls()
     m_prompt->setChecked(m_settings.prompt);
     m_setRtc->setChecked(m_settings.setRtc);
     m_restoreStatus->setChecked(m_settings.restoreStatus);
+    m_share->setChecked(m_settings.share);
 }
 
 } // namespace relaybox

@@ -10,7 +10,8 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 
-// The Configuration dialog: edits port, auto-connect, prompt, clock sync and restore-status.
+// The Configuration dialog: edits port, auto-connect, prompt, clock sync, restore-status and
+// sharing the line with scripts.
 // Its port list and auto-connect box also hold the choice that Connect reads while it is hidden.
 namespace relaybox {
 
@@ -58,6 +59,7 @@ private:
     QCheckBox *m_auto;
     QCheckBox *m_setRtc;
     QCheckBox *m_restoreStatus;
+    QCheckBox *m_share;
     bool m_showing = false; // between a showing and its hiding, minimised or not
 };
 

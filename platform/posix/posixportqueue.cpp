@@ -99,24 +99,48 @@ public:
         return true;
     }
 
+    std::optional<PortHolder> holderAhead() const override
+    {
+        const auto file = liveBefore(true);
+        if (!file)
+            return std::nullopt;
+        // "4242 relaybox\n", as joinPortQueue writes it.
+        std::ifstream in(*file);
+        PortHolder holder;
+        if (!(in >> holder.pid) || holder.pid <= 0)
+            return std::nullopt;
+        in >> holder.program;
+        holder.program.resize(std::min<std::size_t>(holder.program.size(), kMaxProgramName));
+        return holder;
+    }
+
 private:
-    bool nobodyBefore() const
+    static constexpr std::size_t kMaxProgramName = 64;
+
+    static std::string file(const std::string &name) { return kLockFolder + "/" + name; }
+
+    bool nobodyBefore() const { return !liveBefore(false); }
+
+    // A live file ahead of this program's; the earliest one when asked, otherwise any.
+    std::optional<std::string> liveBefore(bool earliest) const
     {
         DIR *folder = ::opendir(kLockFolder.c_str());
         if (!folder)
-            return true;
-        bool first = true;
+            return std::nullopt;
+        std::optional<std::string> first;
         while (const dirent *entry = ::readdir(folder)) {
             const std::string name = entry->d_name;
-            if (name.compare(0, m_prefix.size(), m_prefix) != 0 || name >= m_name)
+            if (name.compare(0, m_prefix.size(), m_prefix) != 0 || name >= m_name
+                || (first && file(name) >= *first))
                 continue;
-            const std::string file = kLockFolder + "/" + name;
-            if (isLive(file)) {
-                first = false;
-                break;
+            if (isLive(file(name))) {
+                first = file(name);
+                if (!earliest)
+                    break;
+                continue;
             }
             // Left by a program that was killed; the folder's sticky bit may keep it there.
-            ::unlink(file.c_str());
+            ::unlink(file(name).c_str());
         }
         ::closedir(folder);
         return first;

@@ -1,7 +1,12 @@
 #include <QAction>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QtTest>
+#include <atomic>
+#include <httplib.h>
+#include <sys/socket.h>
+#include <thread>
 
 #include "common/settle.h"
 #include "common/simwindow.h"
@@ -9,6 +14,7 @@
 #include "panel/loadhistorywindow.h"
 #include "panel/panelstack.h"
 #include "panel/switchreadbackmarks.h"
+#include "sharing/linesharing.h"
 
 using namespace relaybox;
 using namespace std::chrono_literals;
@@ -95,6 +101,42 @@ private slots:
         QCOMPARE(toolTipOf(*w.form, 3), QString());
         w.form->mlDisconnectClick();
         QCOMPARE(w.form->readbackMarks().readback().mark(1, 3), SwitchMark::None);
+    }
+
+    // A script's request through the shared window, from a thread of its own: one frame through
+    // the link, confirmed; the button says who switched it until the operator switches it.
+    void clientSwitchThroughTheWindow()
+    {
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        QStandardPaths::setTestModeEnabled(true);
+        SimWindow w(testing::banks(1), false, "[Form]\nAuto=0\nPrompt=0\nComPort=1\nShare=1\n");
+        QVERIFY(w.link());
+        w.form->show();
+        QTRY_VERIFY(w.form->lineSharing().serving());
+
+        const std::string endpoint = w.form->lineSharing().endpoint().toStdString();
+        std::atomic<int> status = 0;
+        std::thread client([&] {
+            httplib::Client http(endpoint);
+            http.set_address_family(AF_UNIX);
+            http.set_default_headers({ { "User-Agent", "relaybox-cli/1.0.0" } });
+            const auto answer = http.Post("/api/v1/switches/relaybox/banks/1/ports/3/on?timeout=5");
+            status = answer ? answer->status : -1;
+        });
+        const bool answered = QTest::qWaitFor([&] { return status != 0; }, 10000);
+        client.join();
+        QVERIFY(answered);
+        QCOMPARE(status.load(), 200);
+        QCOMPARE(testing::receivedFrames(*w.simulated).count(QStringLiteral("/O013\\")), 1);
+        const QString tip = toolTipOf(*w.form, 3);
+        QVERIFY2(tip.startsWith(QStringLiteral("switched by relaybox-cli, user ")),
+                 qPrintable(tip));
+        QCOMPARE(w.form->lineSharing().recent().size(), std::size_t(1));
+
+        QTest::mouseClick(w.form->panels().panel(1)->button(3), Qt::LeftButton);
+        QVERIFY(w.simSaw("/F013\\"));
+        QCOMPARE(toolTipOf(*w.form, 3), QString());
     }
 
     // A line per bank, following the bank count and outliving the link.

@@ -412,7 +412,11 @@ private slots:
         const QString dialout = QStringLiteral("\rNo permission to open fake: add your user to the "
                                                "dialout group (sudo adduser $USER dialout), then "
                                                "log in again.");
-        QTest::newRow("taken") << OpenError::InUse << lost;
+        // Who holds it, where the system can tell; a fake port has no holder to name.
+        QTest::newRow("taken")
+            << OpenError::InUse
+            << QStringLiteral("|fake is in use by another program. Connect again once it has "
+                              "let the port go.");
         QTest::newRow("permission denied") << OpenError::PermissionDenied << lost + dialout;
     }
 

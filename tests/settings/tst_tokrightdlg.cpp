@@ -94,7 +94,7 @@ private slots:
     {
         Fixture f;
         QCOMPARE(f.dialog.windowTitle(), QStringLiteral("Configuration"));
-        QCOMPARE(f.dialog.size(), QSize(402, 235));
+        QCOMPARE(f.dialog.size(), QSize(402, 262));
         QCOMPARE(f.dialog.minimumSize(), f.dialog.maximumSize());
         QCOMPARE(f.port()->isEditable(), false);
         QCOMPARE(f.port()->width(), 79);
