@@ -200,7 +200,7 @@ SwitchingReport RelayService::run(const SwitchingRequest &request)
     }
 
     if (request.wait.count() > 0 && !pause(request.wait))
-        return refuse(503, "relayboxd is stopping; nothing was sent");
+        return refuse(503, "the server is stopping; nothing was sent");
     const auto timeout = request.timeout + spacing * int(members.size() - 1);
     bool done = true;
     if (request.action == Action::Cycle) {

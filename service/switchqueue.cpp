@@ -85,7 +85,7 @@ CommandResult SwitchQueue::run(const SwitchCommand &command, Clock::time_point d
     const SwitchState state = m_backend.state();
     std::unique_lock lock(m_mutex);
     if (m_stopping)
-        finish(*ticket, Outcome::LinkDown, "relayboxd is stopping; nothing was sent");
+        finish(*ticket, Outcome::LinkDown, "the server is stopping; nothing was sent");
     else if (!state.linkUp)
         finish(*ticket, Outcome::LinkDown, downText(state));
     else if (state.bankCount > 0 && command.bank > state.bankCount)
@@ -147,7 +147,7 @@ void SwitchQueue::dispatch()
         }
     }
     for (const TicketPtr &ticket : m_waiting)
-        finish(*ticket, Outcome::LinkDown, "relayboxd is stopping; nothing was sent");
+        finish(*ticket, Outcome::LinkDown, "the server is stopping; nothing was sent");
     for (const TicketPtr &ticket : m_pending)
         finish(*ticket, Outcome::NotConfirmed,
                "relayboxd stopped before the switch's status showed the change");
