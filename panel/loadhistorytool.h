@@ -21,7 +21,7 @@ namespace relaybox {
 class LinkController;
 class LoadHistoryWindow;
 class OperatorDialogs;
-struct SharedState;
+class SharedState;
 
 class LoadHistoryTool : public QObject
 {

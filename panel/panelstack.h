@@ -17,7 +17,7 @@ class QScrollBar;
 
 namespace relaybox {
 
-struct SharedState;
+class SharedState;
 class PanelArt;
 
 class PanelStack : public QObject

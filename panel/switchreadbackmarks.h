@@ -22,7 +22,7 @@ namespace relaybox {
 class LinkController;
 class PanelArt;
 class PanelStack;
-struct SharedState;
+class SharedState;
 
 class SwitchReadbackMarks : public QObject
 {

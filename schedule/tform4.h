@@ -17,7 +17,7 @@ class DigitKeyFilter;
 class HostClock;
 class OperatorDialogs;
 class ScheduleRow;
-struct SharedState;
+class SharedState;
 
 // The "Set Timer" dialog: edits the power-on and power-off timers of one bank at a time in the
 // editor tables, saves and loads schedule files, and asks for the transfer on Apply and OK.
