@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "service/daemonconfig.h"
+#include "service/textlines.h"
 
 namespace relaybox::service {
 
@@ -50,23 +51,16 @@ std::optional<AccessTokens> AccessTokens::parse(std::string_view content, const 
                                                 std::string &error)
 {
     AccessTokens tokens;
-    int number = 0;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        const auto end = content.find('\n', start);
-        std::string_view line =
-            content.substr(start, end == content.npos ? content.npos : end - start);
-        start = end == content.npos ? content.size() : end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    TextLines lines(content);
+    while (auto next = lines.next()) {
+        std::string_view line = *next;
         const auto first = line.find_first_not_of(" \t");
         if (first == line.npos || line[first] == '#')
             continue;
         line = line.substr(first, line.find_last_not_of(" \t") - first + 1);
         const auto gap = line.find_first_of(" \t");
         const auto secretStart = gap == line.npos ? line.npos : line.find_first_not_of(" \t", gap);
-        const std::string where = file + ":" + std::to_string(number) + ": ";
+        const std::string where = file + ":" + std::to_string(lines.number()) + ": ";
         if (secretStart == line.npos || line.find_first_of(" \t", secretStart) != line.npos) {
             error = where + "a token is one line NAME SECRET";
             return std::nullopt;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "service/seconds.h"
+#include "service/textlines.h"
 
 namespace relaybox::service {
 
@@ -97,19 +98,11 @@ public:
             fail(0, {}, "the file is larger than 1 MiB");
         if (content.substr(0, 3) == "\xEF\xBB\xBF")
             content.remove_prefix(3);
-        int number = 0;
-        std::size_t start = 0;
-        while (start < content.size()) {
-            const auto end = content.find('\n', start);
-            std::string_view line =
-                content.substr(start, end == content.npos ? content.npos : end - start);
-            start = end == content.npos ? content.size() : end + 1;
-            ++number;
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            if (line.size() > kMaxLineBytes)
-                fail(number, {}, "the line is longer than 4096 bytes");
-            take(number, trim(line));
+        TextLines lines(content);
+        while (const auto line = lines.next()) {
+            if (line->size() > kMaxLineBytes)
+                fail(lines.number(), {}, "the line is longer than 4096 bytes");
+            take(lines.number(), trim(*line));
         }
         finishSection();
         checkWhole();
