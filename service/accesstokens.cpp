@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "service/daemonconfig.h"
 #include "service/textlines.h"
+#include "service/validname.h"
 
 namespace relaybox::service {
 

@@ -8,6 +8,28 @@
 
 namespace relaybox::service {
 
+namespace {
+
+#ifdef _WIN32
+// The file takes its permissions from the user's data folder; handles are not inherited.
+constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_BINARY | O_NOINHERIT;
+constexpr int kCreateMode = S_IREAD | S_IWRITE;
+bool keepFromOtherUsers(int, const struct stat &)
+{
+    return true;
+}
+#else
+constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY;
+constexpr int kCreateMode = S_IRUSR | S_IWUSR | S_IRGRP;
+// A file every user may read loses that.
+bool keepFromOtherUsers(int fd, const struct stat &status)
+{
+    return (status.st_mode & S_IRWXO) == 0 || ::fchmod(fd, status.st_mode & 07770) == 0;
+}
+#endif
+
+} // namespace
+
 std::unique_ptr<AuditTrail> AuditTrail::open(const std::string &path, std::string &error)
 {
     std::unique_ptr<AuditTrail> trail(new AuditTrail(path));
@@ -28,8 +50,7 @@ AuditTrail::~AuditTrail()
 
 bool AuditTrail::reopen(std::string &error)
 {
-    const int fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY,
-                          S_IRUSR | S_IWUSR | S_IRGRP);
+    const int fd = ::open(m_path.c_str(), kOpenFlags, kCreateMode);
     if (fd < 0) {
         error = m_path + ": " + std::strerror(errno);
         return false;
@@ -42,7 +63,7 @@ bool AuditTrail::reopen(std::string &error)
         error = m_path + ": not a regular file";
         return false;
     }
-    if ((status.st_mode & S_IRWXO) && ::fchmod(fd, status.st_mode & 07770) != 0) {
+    if (!keepFromOtherUsers(fd, status)) {
         ::close(fd);
         error = m_path
             + ": every user may read it, and its mode cannot be changed: " + std::strerror(errno);

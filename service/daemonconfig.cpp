@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = 1 << 20;
 constexpr std::size_t kMaxLineBytes = 4096;
-constexpr std::size_t kMaxNameBytes = 64;
 constexpr std::size_t kMaxListeners = 16;
 constexpr std::size_t kMaxSwitches = 64;
 constexpr std::size_t kMaxOutlets = 1024;
@@ -348,19 +347,6 @@ std::string ConfigError::text() const
     if (!key.empty())
         out += key + ": ";
     return out + message;
-}
-
-bool isValidName(std::string_view name)
-{
-    if (name.empty() || name.size() > kMaxNameBytes)
-        return false;
-    for (const char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '.' || c == '_' || c == '-';
-        if (!ok)
-            return false;
-    }
-    return true;
 }
 
 std::variant<DaemonConfig, ConfigError> parseDaemonConfig(std::string_view content,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "service/listenaddress.h"
+#include "service/validname.h"
 
 // relayboxd's configuration file, read strictly: an unknown section or key, a value out of
 // range, a name or port given twice or a reference to nothing stops the start with the file,
@@ -60,9 +61,6 @@ struct ConfigError
 
     std::string text() const; // "FILE:LINE: [outlet web] ports: MESSAGE"
 };
-
-// A name for a switch or an outlet: letters, digits, ".", "_" and "-", at most 64.
-bool isValidName(std::string_view name);
 
 std::variant<DaemonConfig, ConfigError> parseDaemonConfig(std::string_view content,
                                                           const std::string &fileName);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "service/boundedstream.h"
+#include "service/httprouting.h"
 #include "service/listeningsocket.h"
 
 namespace relaybox::service {
@@ -23,22 +24,6 @@ constexpr std::chrono::milliseconds kPdudaemonLinePause { 100 };
 // The client of the connection this thread serves, for the request handler cpp-httplib calls.
 thread_local const ClientIdentity *t_client = nullptr;
 
-// "relaybox-cli/1.0.0 (linux)" names relaybox-cli. The client says it, so it is recorded as
-// said, but only as a short plain word.
-std::string programOf(const std::string &userAgent)
-{
-    constexpr std::size_t kMaxProgramName = 32;
-    std::string name;
-    for (const char c : userAgent) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
-            || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
-        if (!plain || name.size() == kMaxProgramName)
-            break;
-        name += c;
-    }
-    return name;
-}
-
 bool waitFor(int fd, short events, std::chrono::milliseconds limit)
 {
     pollfd entry { fd, events, 0 };
@@ -49,22 +34,6 @@ bool waitFor(int fd, short events, std::chrono::milliseconds limit)
     return ready > 0;
 }
 
-std::string statusText(int status)
-{
-    switch (status) {
-    case 400:
-        return "the request is malformed";
-    case 413:
-        return "the request's body is larger than 4096 bytes";
-    case 414:
-        return "the request's path is too long";
-    case 431:
-        return "the request has too many or too long header lines";
-    default:
-        return "the request failed with HTTP status " + std::to_string(status);
-    }
-}
-
 } // namespace
 
 // cpp-httplib's request parsing, routing and answer writing, on connections this transport
@@ -73,38 +42,10 @@ class ServiceTransport::HttpConnections final : public httplib::Server
 {
 public:
     HttpConnections(const ServiceApi &api, const TransportLimits &limits, bool tokenRequired)
-        : m_api(api)
-        , m_limits(limits)
-        , m_tokenRequired(tokenRequired)
+        : m_limits(limits)
     {
-        const auto handler = [this](const httplib::Request &request, httplib::Response &response) {
-            answer(request, response);
-        };
-        Get(".*", handler);
-        Post(".*", handler);
-        Put(".*", handler);
-        Delete(".*", handler);
-        Patch(".*", handler);
-        Options(".*", handler);
-        set_payload_max_length(ServiceApi::kMaxBodyBytes);
-        set_pre_routing_handler([this](const httplib::Request &request,
-                                       httplib::Response &response) {
-            if (request.headers.size() > m_limits.maxHeaders) {
-                response.status = 431;
-                response.set_content(ServiceApi::errorBody(statusText(431)), "application/json");
-                return HandlerResponse::Handled;
-            }
-            // cpp-httplib refuses a POST without a length as malformed; "curl -X POST" sends one.
-            if (!request.has_header("Content-Length") && !request.has_header("Transfer-Encoding")) {
-                answer(request, response);
-                return HandlerResponse::Handled;
-            }
-            return HandlerResponse::Unhandled;
-        });
-        set_error_handler([](const httplib::Request &, httplib::Response &response) {
-            if (response.body.empty())
-                response.set_content(ServiceApi::errorBody(statusText(response.status)),
-                                     "application/json");
+        routeToApi(*this, api, limits, tokenRequired, [](const httplib::Request &) {
+            return t_client ? *t_client : ClientIdentity {};
         });
     }
 
@@ -122,30 +63,7 @@ public:
     }
 
 private:
-    void answer(const httplib::Request &request, httplib::Response &response) const
-    {
-        ApiRequest call;
-        call.method = request.method;
-        call.path = request.path;
-        for (const auto &[key, value] : request.params)
-            call.query.emplace_back(key, value);
-        call.body = request.body;
-        call.target = request.target;
-        call.authorization = request.get_header_value("Authorization");
-        call.tokenRequired = m_tokenRequired;
-        if (t_client)
-            call.client = *t_client;
-        call.client.program = programOf(request.get_header_value("User-Agent"));
-        const ApiResponse answer = m_api.handle(call);
-        response.status = answer.status;
-        for (const auto &[name, value] : answer.headers)
-            response.set_header(name, value);
-        response.set_content(answer.body, answer.contentType.c_str());
-    }
-
-    const ServiceApi &m_api;
     const TransportLimits &m_limits;
-    const bool m_tokenRequired;
 };
 
 ServiceTransport::ServiceTransport(const ServiceApi &api, TransportLimits limits)
