@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "cli/callreport.h"
@@ -76,9 +75,9 @@ private:
             // A manager that shares its line takes the command; one that does not is named.
             const auto endpoint =
                 failure->manager ? shareEndpointPath(failure->device) : std::nullopt;
-            if (endpoint && std::filesystem::exists(*endpoint)) {
+            if (const auto manager = endpoint ? shareAccess(*endpoint) : std::nullopt) {
                 m_handedOver = true;
-                return runThroughManager(m_request, failure->device, *endpoint);
+                return runThroughManager(m_request, failure->device, *manager);
             }
             if (!failure->device.empty())
                 m_report.add("device", failure->device);

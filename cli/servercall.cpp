@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <httplib.h>
+#ifndef _WIN32
 #include <sys/socket.h>
+#endif
 
 #include "cli/callreport.h"
 #include "cli/exitstatus.h"
@@ -70,9 +72,10 @@ public:
     { }
 
     // Through the manager that holds the port: the report of a call on the port itself.
-    ServerRun(const Request &request, std::string device, const std::string &endpoint)
+    ServerRun(const Request &request, std::string device, const ShareAccess &manager)
         : m_request(request)
-        , m_server("unix:" + endpoint)
+        , m_server(manager.server)
+        , m_token(manager.token)
         , m_device(std::move(device))
         , m_report(request.json, commandName(request.command))
     { }
@@ -114,8 +117,12 @@ private:
     {
         const std::string &url = m_server;
         if (url.compare(0, 5, "unix:") == 0 && url.size() > 5) {
+#ifdef _WIN32
+            return false;
+#else
             m_client = std::make_unique<httplib::Client>(url.substr(5));
             m_client->set_address_family(AF_UNIX);
+#endif
         } else if (url.compare(0, 7, "http://") == 0 && url.size() > 7) {
             m_client = std::make_unique<httplib::Client>(url);
         } else {
@@ -129,7 +136,9 @@ private:
         const auto wait = m_request.timeout * (m_request.command == Command::Cycle ? 2 : 1)
             + m_request.delay + kAnswerMargin;
         m_client->set_read_timeout(std::chrono::duration_cast<std::chrono::seconds>(wait));
-        if (const char *token = std::getenv("RELAYBOX_TOKEN"); token && *token)
+        if (!m_token.empty())
+            m_client->set_bearer_token_auth(m_token.c_str());
+        else if (const char *token = std::getenv("RELAYBOX_TOKEN"); token && *token)
             m_client->set_bearer_token_auth(token);
         return true;
     }
@@ -270,6 +279,7 @@ private:
 
     const Request &m_request;
     const std::string m_server;
+    const std::string m_token; // the manager's, from its endpoint
     const std::optional<std::string> m_device; // through the manager that holds it
     CallReport m_report;
     std::unique_ptr<httplib::Client> m_client;
@@ -284,10 +294,9 @@ int runThroughServer(const Request &request)
     return ServerRun(request).exec();
 }
 
-int runThroughManager(const Request &request, const std::string &device,
-                      const std::string &endpoint)
+int runThroughManager(const Request &request, const std::string &device, const ShareAccess &manager)
 {
-    return ServerRun(request, device, endpoint).exec();
+    return ServerRun(request, device, manager).exec();
 }
 
 } // namespace relaybox::cli

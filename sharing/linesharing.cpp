@@ -6,9 +6,8 @@
 
 #include "platform/shareendpoint.h"
 #include "service/relayservice.h"
-#include "service/serviceapi.h"
-#include "service/servicetransport.h"
 #include "sharing/managerbackend.h"
+#include "sharing/scriptendpoint.h"
 
 namespace relaybox::sharing {
 
@@ -48,14 +47,11 @@ struct LineSharing::Host
 {
     ManagerBackend backend;
     service::RelayService service;
-    service::ServiceApi api;
-    service::ServiceTransport transport;
+    std::unique_ptr<ScriptEndpoint> endpoint;
 
     Host(LinkController &link, SharedState &state, std::unique_ptr<service::AuditTrail> audit)
         : backend(link, state)
         , service({ { kSwitchName, link.portPath(), backend } }, {}, std::move(audit))
-        , api(service, nullptr)
-        , transport(api)
     { }
 
     ~Host()
@@ -64,7 +60,7 @@ struct LineSharing::Host
         // released any of them waiting for the UI thread, which runs this.
         backend.close();
         service.stop();
-        transport.stop();
+        endpoint.reset();
     }
 };
 
@@ -171,13 +167,12 @@ void LineSharing::start()
             QMetaObject::invokeMethod(
                 this, [this, command] { answered(command); }, Qt::QueuedConnection);
         });
-    if (!host->transport.listenHttp({ service::ListenAddress::Kind::Unix, {}, 0, *path }, false,
-                                    error, 0600)) {
+    host->endpoint = openScriptEndpoint(host->service, *path, error);
+    if (!host->endpoint) {
         m_problem = QString::fromStdString(error);
         emit statusChanged();
         return;
     }
-    host->transport.start();
     m_host = std::move(host);
     m_problem = auditProblem;
     emit statusChanged();

@@ -12,8 +12,8 @@
 #include "link/linkcontroller.h"
 
 // While the manager is linked and the operator lets it share, scripts switch through its line:
-// the switching service listens on an endpoint only this user can reach (a Unix socket in the
-// runtime folder, named after the port), every request is recorded in the audit file in the
+// the switching service listens on an endpoint only this user can reach, named after the port
+// (scriptendpoint.h), every request is recorded in the audit file in the
 // user's data folder, and the last few are kept for the window that shows them.
 
 namespace relaybox::sharing {

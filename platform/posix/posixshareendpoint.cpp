@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -58,6 +59,26 @@ bool prepareShareFolder(std::string &error)
         return false;
     }
     return true;
+}
+
+std::optional<ShareAccess> shareAccess(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode))
+        return std::nullopt;
+    return ShareAccess { "unix:" + path, {} };
+}
+
+std::string thisUserName()
+{
+    passwd entry {};
+    passwd *found = nullptr;
+    char buffer[1024];
+    if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) != 0 || !found)
+        return {};
+    return found->pw_name;
 }
 
 } // namespace relaybox
