@@ -1,5 +1,6 @@
 """relaybox-cli.exe under Wine against the simulated switch: status, on with read-back, a stuck
-relay, the registry port list, and two calls that take turns at the port.
+relay, the registry port list, two calls that take turns at the port, and a call through
+relayboxd (--server).
 
 Safety: Wine maps COM1 to /dev/ttyS0 and opens the /dev/ttyS* devices to detect them, and
 /dev/ttyS0 may be the system console. Every Wine process runs in a private mount namespace where
@@ -11,10 +12,14 @@ import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 
 from simswitch import SimSwitch
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "daemon"))
+from relayboxd import Relayboxd  # noqa: E402
 
 EXE = os.environ.get("RELAYBOX_CLI_EXE", "")
 COM = "COM5"
@@ -26,6 +31,7 @@ SESSION = r"""
 set -u
 out=$1
 exe=$2
+server=$3
 wineboot -i >/dev/null 2>&1
 wine regedit /S "$out/ports.reg"
 wineserver -w
@@ -46,6 +52,8 @@ run stuck --timeout 1 on 2 1
 run version version
 wine "$exe" --json ports >"$out/ports.json" 2>"$out/ports.err"
 echo $? >"$out/ports.rc"
+wine "$exe" --server "$server" --json on 1 7 >"$out/server.json" 2>"$out/server.err"
+echo $? >"$out/server.rc"
 run first --timeout 60 cycle 1 4 --delay 1 &
 run second --timeout 60 on 1 5 &
 wait
@@ -73,8 +81,12 @@ class CliUnderWine(unittest.TestCase):
         self.prefix = os.path.join(self.folder, "prefix")
         with open(os.path.join(self.folder, "ports.reg"), "w", newline="") as reg:
             reg.write(ports_registry(os.path.realpath(self.sim.link)))
+        self.served = SimSwitch(os.path.join(self.folder, "served"), banks=1)
+        self.daemon = Relayboxd(self.folder, {"rack": self.served})
 
     def tearDown(self):
+        self.daemon.stop()
+        self.served.stop()
         self.sim.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -90,7 +102,7 @@ class CliUnderWine(unittest.TestCase):
         environment = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                            WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY="")
         subprocess.run([SERIAL_FREE, "bash", "-c", SESSION,
-                        "session", self.folder, EXE], env=environment, check=True, timeout=150)
+                        "session", self.folder, EXE, self.daemon.url], env=environment, check=True, timeout=150)
 
         status, result, err = self.result("status")
         self.assertEqual(status, 0, err)
@@ -125,6 +137,11 @@ class CliUnderWine(unittest.TestCase):
         turns = " ".join(self.sim.frames()[-8:])
         self.assertIn(turns, ["/uni\\ /F014\\ /C\\ /O014\\ /C\\ /uni\\ /O015\\ /C\\",
                               "/uni\\ /O015\\ /C\\ /uni\\ /F014\\ /C\\ /O014\\ /C\\"])
+        status, result, err = self.result("server")
+        self.assertEqual(status, 0, err)
+        self.assertEqual((result["server"], result["confirmed"]), (self.daemon.url, True))
+        self.assertEqual(self.served.switch_letters()[1], "CCCCCCOC")
+
         links = [n for n in os.listdir(os.path.join(self.prefix, "dosdevices"))
                  if n.startswith("com")]
         self.assertEqual(links, ["com5"])

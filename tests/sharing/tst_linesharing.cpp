@@ -2,6 +2,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fstream>
 #include <httplib.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,6 +10,8 @@
 #include "common/fakeserialport.h"
 #include "common/scripteddialogs.h"
 #include "link/linkcontroller.h"
+#include "platform/shareaccessfile.h"
+#include "service/loopbackhttp.h"
 #include "service/relayservice.h"
 #include "service/serviceapi.h"
 #include "sharing/linesharing.h"
@@ -114,6 +117,74 @@ private slots:
         QCOMPARE(f.line->written().size(), before);
         backend.close();
         service.stop();
+    }
+
+    // Where the endpoint is a loopback port (Windows), any local program can connect: only the
+    // token from the user's file admits a request. The file is written and read back as the tool
+    // reads it, and the manager's own file is the only one it removes.
+    void loopbackEndpointWantsTheToken()
+    {
+        Fixture f;
+        sharing::ManagerBackend backend(f.link, f.state);
+        service::RelayService service({ { "relaybox", "fake", backend } }, {}, nullptr);
+        const std::string token = newShareToken();
+        std::string error;
+        const auto tokens = service::AccessTokens::parse("scripts " + token, "test", error);
+        QVERIFY2(tokens, error.c_str());
+        const service::ServiceApi api(service, &*tokens);
+        service::LoopbackHttp http(api, *tokens, "alice");
+        const int port = http.listen(error);
+        QVERIFY2(port > 0, error.c_str());
+        const std::string file = m_runtime.filePath(QStringLiteral("port-COM5")).toStdString();
+        QVERIFY2(writeShareAccessFile(file, port, token, error), error.c_str());
+        const auto access = readShareAccessFile(file);
+        QVERIFY(access);
+        QCOMPARE(access->token, token);
+
+        httplib::Client client(access->server);
+        QCOMPARE(client.Get("/api/v1/switches")->status, 401);
+        client.set_bearer_token_auth(newShareToken().c_str());
+        QCOMPARE(client.Get("/api/v1/switches")->status, 401);
+        client.set_bearer_token_auth(access->token.c_str());
+        QCOMPARE(client.Get("/api/v1/switches")->status, 200);
+
+        removeShareAccessFile(file, newShareToken());
+        QVERIFY(QFile::exists(QString::fromStdString(file)));
+        removeShareAccessFile(file, token);
+        QVERIFY(!QFile::exists(QString::fromStdString(file)));
+        http.stop();
+        backend.close();
+        service.stop();
+    }
+
+    // The tool sends the token only to the loopback address a well-formed file names.
+    void accessFileIsTrustedOnlyWhole_data()
+    {
+        const std::string token(kShareTokenLength, 'a');
+        QTest::addColumn<std::string>("content");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("as written") << "http://127.0.0.1:50123\n" + token + "\n" << true;
+        QTest::newRow("another host") << "http://10.0.0.7:50123\n" + token + "\n" << false;
+        QTest::newRow("a host name") << "http://127.0.0.1.evil:80\n" + token + "\n" << false;
+        QTest::newRow("port 0") << "http://127.0.0.1:0\n" + token + "\n" << false;
+        QTest::newRow("port 65536") << "http://127.0.0.1:65536\n" + token + "\n" << false;
+        QTest::newRow("short token") << "http://127.0.0.1:50123\n" + token.substr(1) + "\n"
+                                     << false;
+        QTest::newRow("not hexadecimal") << "http://127.0.0.1:50123\n" + std::string(64, 'g') + "\n"
+                                         << false;
+        QTest::newRow("cut short") << "http://127.0.0.1:50123\n" + token << false;
+        QTest::newRow("a third line") << "http://127.0.0.1:50123\n" + token + "\nx\n" << false;
+        QTest::newRow("empty") << std::string() << false;
+        QTest::newRow("large") << std::string(4096, '\n') << false;
+    }
+
+    void accessFileIsTrustedOnlyWhole()
+    {
+        QFETCH(std::string, content);
+        QFETCH(bool, taken);
+        const std::string file = m_runtime.filePath(QStringLiteral("access")).toStdString();
+        std::ofstream(file, std::ios::binary) << content;
+        QCOMPARE(readShareAccessFile(file).has_value(), taken);
     }
 
 private:

@@ -1,7 +1,8 @@
 """The Windows manager as an operator meets it, under Wine on Xvfb with openbox and a notification
 area: the installer installs it silently, it finds the simulated switch on COM5 through the
-detection dialog, shows the bank panels, switches a port on a real click, hides to the
-notification area and comes back from the icon, uploads firmware byte for byte through the
+detection dialog, shows the bank panels, switches a port on a real click and another through
+relaybox-cli.exe while the window shares its line, hides to the notification area and comes
+back from the icon, uploads firmware byte for byte through the
 Windows serial layer, and the uninstaller removes what was installed.
 
 Safety: every Wine process runs through tests/windows/serial-free (every /dev/ttyS*, ttyUSB*,
@@ -12,6 +13,7 @@ Environment: RELAYBOX_WINDOWS_PACKAGE names the folder scripts/package-windows w
 RELAYBOX_BIN_DIR the host build's bin folder (relaybox-sim), RELAYBOX_KEEP_TEST_FILES=1 keeps
 the screenshots and logs."""
 
+import getpass
 import json
 import os
 import re
@@ -21,6 +23,8 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.error
+import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "cli"))
@@ -265,7 +269,7 @@ class WindowsManagerUnderWine(unittest.TestCase):
         self.assertEqual(len(index), 1, ports.stdout)
         with open(self.installed("define.ini"), "w", newline="") as out:
             out.write("[Form]\r\nComPort=%d\r\nAuto=1\r\nPrompt=0\r\nComMeg=1\r\nSetRTC=0\r\n"
-                      "RestoreStatus=1\r\n" % index[0])
+                      "RestoreStatus=1\r\nShare=1\r\n" % index[0])
 
         # Start-up with Auto on: the detection dialog finds the switch; OK starts the link.
         self.manager = wine.start("wine", INSTALLED + r"\relaybox.exe", log=self.log)
@@ -307,6 +311,34 @@ class WindowsManagerUnderWine(unittest.TestCase):
             colour = shown.mean(lamp[0] - 3, lamp[1] - 2, 6, 4)
             return colour[1] > lamp_off[1] + 60 and colour[1] > colour[0] + 40
         self.assertTrue(wait_until(lamp_lit, 20, step=1), "port 3's green lamp did not light")
+
+        # Sharing: the manager holds COM5, so relaybox-cli.exe finds the window's loopback port
+        # and token in the user's folder and switches through it; the frame leaves through the
+        # window, followed at once by a status poll, and the audit file names the tool.
+        shared = wine.run("wine", INSTALLED + r"\relaybox-cli.exe", "--port", "COM5", "--json",
+                          "on", "1", "6", timeout=60)
+        self.assertEqual(shared.returncode, 0, shared.stderr)
+        result = json.loads(shared.stdout)
+        self.assertEqual((result["via"], result["confirmed"]), ("manager", True), result)
+        frames = sim.frames()
+        self.assertEqual(frames.count("/O016\\"), 1, frames)
+        self.assertEqual(frames[frames.index("/O016\\") + 1], "/C\\")
+        self.assertEqual(sim.switch_letters()[1], "CCOCCOCC")
+        # Any local program reaches the loopback port; only the token admits a request.
+        user = wine.path(r"C:\users\%s\AppData" % getpass.getuser())
+        with open(os.path.join(user, "Local", "kestrane", "relaybox", "share", "port-COM5")) as f:
+            url, token = f.read().split()
+        self.assertRegex(url, r"^http://127\.0\.0\.1:\d+$")
+        for headers, status in (({}, 401), ({"Authorization": "Bearer " + token}, 200)):
+            try:
+                with urllib.request.urlopen(urllib.request.Request(
+                        url + "/api/v1/switches", headers=headers), timeout=20) as answer:
+                    self.assertEqual(answer.status, status)
+            except urllib.error.HTTPError as error:
+                self.assertEqual(error.code, status)
+        roaming = os.path.join(user, "Roaming")
+        with open(os.path.join(roaming, "kestrane", "relaybox", "remote-commands.log")) as audit:
+            self.assertIn('"program":"relaybox-cli"', audit.read())
 
         # Minimised it leaves the screen for the notification area; the icon brings it back.
         self.assertTrue(desktop.xdotool("windowminimize", window))
