@@ -20,7 +20,6 @@
 #include "panel/loadhistorycolours.h"
 #include "panel/loadhistorylines.h"
 #include "platform/operatordialogs.h"
-#include "platform/textfile.h"
 #include "platform/wallclock.h"
 
 namespace relaybox {
@@ -260,19 +259,6 @@ void LoadHistoryWindow::changeEvent(QEvent *event)
     // Restored after being minimised, when nothing was drawn: catch up.
     if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized())
         refresh();
-}
-
-void LoadHistoryWindow::saveAsCsv()
-{
-    const std::optional<QString> file =
-        m_dialogs.saveFileName(QStringLiteral("CSV files (*.csv)|*.csv"), QStringLiteral("csv"),
-                               QStringLiteral("load-history.csv"));
-    if (!file)
-        return;
-    if (!replaceTextFile(std::filesystem::path(file->toStdU16String()), m_history.toCsv()))
-        m_dialogs.message(QStringLiteral("Warning"),
-                          QStringLiteral("The load history could not be saved to %1.").arg(*file),
-                          MessageIcon::Warning);
 }
 
 } // namespace relaybox

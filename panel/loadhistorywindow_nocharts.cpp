@@ -1,6 +1,7 @@
 // The "Load History" window of a build without Qt Charts (the Windows build while its Qt lacks
 // the module): no chart, but the history can still be saved as CSV for a spreadsheet to draw.
-// It defines what loadhistorywindow.h declares that a program calls; the drawing is not there.
+// It defines what loadhistorywindow.h declares that a program calls (Save as CSV is shared, in
+// loadhistorysave.cpp); the drawing is not there.
 #include "panel/loadhistorywindow.h"
 
 #include <QLabel>
@@ -9,7 +10,6 @@
 
 #include "panel/loadhistory.h"
 #include "platform/operatordialogs.h"
-#include "platform/textfile.h"
 
 namespace relaybox {
 
@@ -56,18 +56,5 @@ void LoadHistoryWindow::changeEvent(QEvent *event)
 }
 
 void LoadHistoryWindow::refresh() { }
-
-void LoadHistoryWindow::saveAsCsv()
-{
-    const std::optional<QString> file =
-        m_dialogs.saveFileName(QStringLiteral("CSV files (*.csv)|*.csv"), QStringLiteral("csv"),
-                               QStringLiteral("load-history.csv"));
-    if (!file)
-        return;
-    if (!replaceTextFile(std::filesystem::path(file->toStdU16String()), m_history.toCsv()))
-        m_dialogs.message(QStringLiteral("Warning"),
-                          QStringLiteral("The load history could not be saved to %1.").arg(*file),
-                          MessageIcon::Warning);
-}
 
 } // namespace relaybox
