@@ -30,13 +30,18 @@ private_apt_update() {
             if (uri != "" && types ~ /deb/) {
                 n = split(suites, list, " ")
                 for (i = 1; i <= n; ++i)
-                    printf "deb-src [signed-by=%s] %s %s%s\n", key, uri, list[i], components
+                    printf "deb-src %s%s %s%s\n", key == "" ? "" : "[signed-by=" key "] ", uri,
+                        list[i], components
             }
             uri = ""
-        }' "$sources" >"$debian_apt_dir/sources.list"
+            key = ""
+        }' "$sources" >"$debian_apt_dir/sources.list" 2>/dev/null || true
+    # A machine set up with one-line sources instead: each "deb ..." line as a "deb-src ..." line.
+    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list \
+        /etc/apt/sources.list.d/*.list 2>/dev/null >>"$debian_apt_dir/sources.list" || true
     local lines
     lines=$(wc -l <"$debian_apt_dir/sources.list")
-    say "updating the private source lists ($lines lines from $sources)"
+    say "updating the private source lists ($lines lines from the machine's apt sources)"
     debian_apt update -qq || return 1
     touch "$debian_apt_dir/updated"
     debian_lists_fresh=1
