@@ -101,10 +101,7 @@ std::vector<Figure> cliTimes()
     for (const int banks : { 1, 16 }) {
         TempFolder folder;
         SimProcess sim;
-        const std::string link = startSim(sim,
-                                          { "--banks", std::to_string(banks), "--pace", "--link",
-                                            folder.path() + "/ports/relaybox-sim" },
-                                          folder.path() + "/sim.log");
+        const std::string link = startPacedSim(sim, folder.path(), banks);
         // The frame (6 bytes) and the Status poll (4) down; the answer up.
         const int switchBytes = 6 + 4 + statusAnswerBytes(banks);
         const std::string chain = std::to_string(banks) + (banks == 1 ? " bank" : " banks");

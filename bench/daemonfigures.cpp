@@ -166,10 +166,7 @@ std::vector<Figure> switchAndStatusFigures()
     constexpr int kBanks = 16;
     TempFolder folder;
     SimProcess sim;
-    const std::string link = startSim(sim,
-                                      { "--banks", std::to_string(kBanks), "--pace", "--link",
-                                        folder.path() + "/ports/relaybox-sim" },
-                                      folder.path() + "/sim.log");
+    const std::string link = startPacedSim(sim, folder.path(), kBanks);
     DaemonProcess daemon(folder.path(), { link }, 5);
     auto http = client();
     if (!daemon.waitLinked(*http, 1))
@@ -247,9 +244,7 @@ std::vector<Figure> idleFigures()
     for (int i = 0; i < kSwitches; ++i) {
         const std::string name = "sim" + std::to_string(i);
         sims.push_back(std::make_unique<SimProcess>());
-        links.push_back(startSim(
-            *sims.back(), { "--banks", "16", "--pace", "--link", folder.path() + "/ports/" + name },
-            folder.path() + "/" + name + ".log"));
+        links.push_back(startPacedSim(*sims.back(), folder.path(), 16, name));
     }
     DaemonProcess daemon(folder.path(), links, 5);
     auto http = client();

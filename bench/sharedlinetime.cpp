@@ -70,10 +70,7 @@ std::vector<Figure> sharedLineTime()
         + std::to_string(kRuns);
     TempFolder folder;
     SimProcess sim;
-    const std::string link = startSim(sim,
-                                      { "--banks", std::to_string(kBanks), "--pace", "--link",
-                                        folder.path() + "/ports/relaybox-sim" },
-                                      folder.path() + "/sim.log");
+    const std::string link = startPacedSim(sim, folder.path(), kBanks);
     if (link.empty())
         return { { name, "failed: relaybox-sim did not start", "-", false } };
     writeSettingsFile(folder.path(), false, 0);

@@ -25,4 +25,14 @@ inline std::string startSim(SimProcess &sim, const std::vector<std::string> &opt
     return sim.link().toStdString();
 }
 
+// A simulator of `banks` banks paced at the line's 9600 baud, its link folder/ports/NAME and its
+// output in folder/NAME.log; its link, or empty when it did not start.
+inline std::string startPacedSim(SimProcess &sim, const std::string &folder, int banks,
+                                 const std::string &name = "relaybox-sim")
+{
+    return startSim(
+        sim, { "--banks", std::to_string(banks), "--pace", "--link", folder + "/ports/" + name },
+        folder + "/" + name + ".log");
+}
+
 } // namespace relaybox::bench
